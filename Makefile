@@ -1,0 +1,23 @@
+# make test: install what is missing, build (64-bit, and the compile-only
+# 32-bit build), run every test under Wine.  make run: start the program.
+BUILD ?= build
+BUILD32 ?= build-i686
+
+.PHONY: deps build build32 test run bench clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD) -j2
+
+build32: deps
+	cmake -S . -B $(BUILD32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DWEDGE_TESTS=OFF >/dev/null
+	cmake --build $(BUILD32) -j2
+
+test: build build32
+	cd $(BUILD) && ctest --output-on-failure
+
+clean:
+	rm -rf $(BUILD) $(BUILD32)

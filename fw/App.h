@@ -1,0 +1,33 @@
+// The application object and the services reached through it.
+#pragma once
+#include "Wnd.h"
+
+class CObject {
+public:
+    virtual ~CObject() = default;
+};
+
+class CWinApp {
+public:
+    explicit CWinApp(LPCSTR pszAppName = NULL);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // FALSE ends the program without running a message loop.
+    virtual BOOL InitInstance() { return TRUE; }
+    virtual int ExitInstance() { return 0; }
+
+    // The per-user profile location; the program keeps its own settings elsewhere.
+    void SetRegistryKey(LPCSTR pszRegistryKey) { m_strRegistryKey = pszRegistryKey; }
+    // Hides the main window and its owned windows and sends it to the bottom.
+    void HideApplication();
+
+    CWnd* m_pMainWnd = NULL;
+    CString m_strAppName;
+    CString m_strRegistryKey;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();

@@ -1,0 +1,29 @@
+// Modal dialogs from a dialog template.
+#pragma once
+#include "Wnd.h"
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL)
+        : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+
+    // Creates the window from the template, calls OnInitDialog and runs the
+    // modal loop until EndDialog or until the window is destroyed.
+    virtual INT_PTR DoModal();
+    virtual BOOL OnInitDialog();
+    void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+
+protected:
+    // The default actions of the dialog keys: Enter gives OK, Escape gives Cancel.
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
+    static const AFX_MSGMAP_ENTRY messageEntries[];
+    static const AFX_MSGMAP messageMap;
+
+private:
+    friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+};

@@ -1,0 +1,30 @@
+#include "MessageBox.h"
+#include "App.h"
+
+static int DefaultMessageBox(HWND hWndOwner, LPCSTR pszText, LPCSTR pszCaption, UINT nType)
+{
+    return ::MessageBoxA(hWndOwner, pszText, pszCaption, nType);
+}
+
+PFN_MESSAGEBOX g_pfnMessageBox = DefaultMessageBox;
+
+int AfxMessageBox(LPCSTR pszText, UINT nType, UINT)
+{
+    CWinApp* pApp = AfxGetApp();
+    CWnd* pMainWnd = AfxGetMainWnd();
+    return g_pfnMessageBox(pMainWnd ? pMainWnd->m_hWnd : NULL, pszText,
+                           pApp ? (LPCSTR)pApp->m_strAppName : "", nType);
+}
+
+void ShowSystemErrorText(DWORD dwError)
+{
+    LPSTR pszText = NULL;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                               (LPSTR)&pszText, 0, NULL);
+    if (n == 0 || pszText == NULL)
+        return;
+    AfxMessageBox(pszText, MB_OK, 0);
+    ::LocalFree(pszText);
+}

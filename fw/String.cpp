@@ -1,0 +1,45 @@
+#include "String.h"
+#include <cstdarg>
+#include <cstdio>
+#include <algorithm>
+
+CString CString::Right(int n) const
+{
+    n = std::min(n, GetLength());
+    return CString(m_str.c_str() + m_str.size() - n, n);
+}
+
+void CString::Trim()
+{
+    const char* space = " \t\r\n\v\f";
+    size_t first = m_str.find_first_not_of(space);
+    if (first == std::string::npos) { m_str.clear(); return; }
+    m_str = m_str.substr(first, m_str.find_last_not_of(space) - first + 1);
+}
+
+int CString::Remove(char ch)
+{
+    size_t before = m_str.size();
+    m_str.erase(std::remove(m_str.begin(), m_str.end(), ch), m_str.end());
+    return (int)(before - m_str.size());
+}
+
+void CString::Format(LPCSTR pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    int n = _vscprintf(pszFormat, args);
+    va_end(args);
+    m_str.resize(n);
+    va_start(args, pszFormat);
+    vsnprintf(&m_str[0], n + 1, pszFormat, args);
+    va_end(args);
+}
+
+BOOL CString::LoadString(UINT nID)
+{
+    char buf[256];
+    int n = ::LoadStringA(GetModuleHandleA(NULL), nID, buf, sizeof buf);
+    m_str.assign(buf, n);
+    return n > 0;
+}

@@ -1,0 +1,150 @@
+#include "Wnd.h"
+
+static const char kWndProp[] = "CWnd";
+
+static void GetText(HWND hWnd, CString& value)
+{
+    int nLen = ::GetWindowTextLengthA(hWnd);
+    ::GetWindowTextA(hWnd, value.GetBuffer(nLen + 1), nLen + 1);
+    value.ReleaseBuffer();
+}
+
+const AFX_MSGMAP CWnd::messageMap = { NULL, NULL, 0 };
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* pWnd = (CWnd*)::GetPropA(hWnd, kWndProp);
+    if (pWnd == NULL)
+        return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+
+    MSG saved = pWnd->m_currentMsg;
+    pWnd->m_currentMsg = { hWnd, msg, wParam, lParam, 0, {} };
+    LRESULT lResult = pWnd->WindowProc(msg, wParam, lParam);
+    pWnd->m_currentMsg = saved;
+
+    if (msg == WM_NCDESTROY) {
+        // The window is gone: give the handle back and leave the object detached.
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)pWnd->m_pfnSuper);
+        ::RemovePropA(hWnd, kWndProp);
+        pWnd->m_pfnSuper = NULL;
+        pWnd->m_hWnd = NULL;
+    }
+    return lResult;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
+    if (hWnd == NULL || !::SetPropA(hWnd, kWndProp, this))
+        return FALSE;
+    m_hWnd = hWnd;
+    m_pfnSuper = (WNDPROC)::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
+    return TRUE;
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != NULL; pMap = pMap->pBaseMap) {
+        for (size_t i = 0; i < pMap->nCount; i++) {
+            const AFX_MSGMAP_ENTRY& entry = pMap->lpEntries[i];
+            if (entry.nMessage != msg)
+                continue;
+            if (msg == WM_COMMAND && (entry.nID != LOWORD(wParam) || entry.nCode != HIWORD(wParam)))
+                continue;
+            return Dispatch(this, entry, wParam, lParam);
+        }
+    }
+    return DefWindowProc(msg, wParam, lParam);
+}
+
+LRESULT CWnd::Dispatch(CWnd* pWnd, const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam)
+{
+    switch (entry.nSig) {
+    case AfxSig::v_v:
+        (pWnd->*entry.pfn)();
+        return 0;
+    case AfxSig::v_uw_l:
+        (pWnd->*reinterpret_cast<void (CWnd::*)(UINT, LPARAM)>(entry.pfn))((UINT)wParam, lParam);
+        return 0;
+    case AfxSig::v_up:
+        (pWnd->*reinterpret_cast<void (CWnd::*)(UINT_PTR)>(entry.pfn))((UINT_PTR)wParam);
+        return 0;
+    case AfxSig::h_v:
+        return (LRESULT)(pWnd->*reinterpret_cast<HICON (CWnd::*)()>(entry.pfn))();
+    case AfxSig::l_w_l:
+        return (pWnd->*reinterpret_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(entry.pfn))(wParam, lParam);
+    }
+    return 0;
+}
+
+LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper != NULL)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CWnd::Default()
+{
+    return DefWindowProc(m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
+}
+
+void CWnd::GetWindowText(CString& str) const
+{
+    GetText(m_hWnd, str);
+}
+
+void CWnd::CenterWindow(HWND hWndCenter)
+{
+    RECT rcWnd, rcCenter, rcArea;
+    ::GetWindowRect(m_hWnd, &rcWnd);
+    ::GetWindowRect(hWndCenter, &rcCenter);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0);
+    int cx = rcWnd.right - rcWnd.left, cy = rcWnd.bottom - rcWnd.top;
+    int x = (rcCenter.left + rcCenter.right) / 2 - cx / 2;
+    int y = (rcCenter.top + rcCenter.bottom) / 2 - cy / 2;
+    if (x + cx > rcArea.right) x = rcArea.right - cx;
+    if (x < rcArea.left) x = rcArea.left;
+    if (y + cy > rcArea.bottom) y = rcArea.bottom - cy;
+    if (y < rcArea.top) y = rcArea.top;
+    ::SetWindowPos(m_hWnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+void AfxSetWindowText(HWND hWnd, LPCSTR pszNew)
+{
+    CString old;
+    GetText(hWnd, old);
+    if (old != pszNew)
+        ::SetWindowTextA(hWnd, pszNew);
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (rControl.m_hWnd == NULL)
+        rControl.SubclassDlgItem(nIDC, pDX->m_pDlgWnd);
+}
+
+void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND hWndCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+    if (pDX->m_bSaveAndValidate) {
+        GetText(hWndCtrl, value);   // the edit field: the picked item or the typed text
+    } else if (::SendMessageA(hWndCtrl, CB_SELECTSTRING, (WPARAM)-1, (LPARAM)(LPCSTR)value) == CB_ERR) {
+        AfxSetWindowText(hWndCtrl, value);
+    }
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND hWndCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+    if (pDX->m_bSaveAndValidate)
+        GetText(hWndCtrl, value);
+    else
+        AfxSetWindowText(hWndCtrl, value);
+}

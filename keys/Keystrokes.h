@@ -1,0 +1,20 @@
+// Turns received characters into the key strokes that type them.
+#pragma once
+#include <windows.h>
+#include <vector>
+#include "../fw/String.h"
+
+// One synthesised key stroke. wch is 0 for a virtual-key event; otherwise the
+// stroke types that Unicode character whatever the layout (bVk is then 0).
+struct KeyEvent {
+    BYTE bVk;
+    BOOL bUp;
+    WCHAR wch;
+    bool operator==(const KeyEvent& o) const { return bVk == o.bVk && bUp == o.bUp && wch == o.wch; }
+};
+
+// The events that type one byte, in sending order: none, two, or four with Shift.
+std::vector<KeyEvent> TranslateChar(unsigned char c);
+
+// Sends the events of every character of the text, first to last.
+void TypeText(const CString& strText);

@@ -1,0 +1,149 @@
+#include "CommPort.h"
+#include "../fw/MessageBox.h"
+
+static_assert(sizeof(DCB) == 28, "the line-state record is 28 bytes");
+#ifndef _WIN64
+static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
+#endif
+
+static const char kCannotOpen[] = "The specified port cannot be opened!";
+static const char kNotSupported[] = "The line settings are not supported by the specified port!";
+
+CString DevicePath(LPCSTR pszPort)
+{
+    CString strPath(pszPort);
+    for (int i = 0; i < strPath.GetLength(); i++) {
+        if (strPath[i] == '\\')
+            return strPath;
+    }
+    if (!strPath.IsEmpty() && strPath[strPath.GetLength() - 1] == ':')
+        strPath = strPath.Left(strPath.GetLength() - 1);
+    CString strDevice("\\\\.\\");
+    strDevice += strPath;
+    return strDevice;
+}
+
+// A named object per device path marks it as held by some port object of this
+// program, in this process or another one.
+static HANDLE ClaimDevice(const CString& strPath)
+{
+    CString strName("Brindlequaverly.Port.");
+    for (int i = 0; i < strPath.GetLength(); i++)
+        strName += strPath[i] == '\\' ? '/' : strPath[i];
+    strName.MakeUpper();
+    HANDLE hClaim = ::CreateMutexA(NULL, FALSE, strName);
+    if (hClaim != NULL && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(hClaim);
+        return NULL;
+    }
+    return hClaim;
+}
+
+CCommPort::~CCommPort()
+{
+    CCommPort::Close();
+}
+
+BOOL CCommPort::IsOpen()
+{
+    return m_hComm != INVALID_HANDLE_VALUE;
+}
+
+void CCommPort::Close()
+{
+    if (m_hComm == INVALID_HANDLE_VALUE)
+        return;
+    ::CloseHandle(m_hComm);
+    m_hComm = INVALID_HANDLE_VALUE;
+    if (m_hClaim != NULL) {
+        ::CloseHandle(m_hClaim);
+        m_hClaim = NULL;
+    }
+}
+
+DWORD CCommPort::Read(void* pBuffer, DWORD dwCount)
+{
+    if (m_hComm == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD dwRead = 0;
+    ::ReadFile(m_hComm, pBuffer, dwCount, &dwRead, NULL);
+    return dwRead;
+}
+
+DWORD CCommPort::Write(const void* pBuffer, DWORD dwCount)
+{
+    if (m_hComm == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD dwWritten = 0;
+    ::WriteFile(m_hComm, pBuffer, dwCount, &dwWritten, NULL);
+    return dwWritten;
+}
+
+BOOL CCommPort::Open(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity,
+                     BYTE byStopBits, DWORD dwDesiredAccess)
+{
+    Close();
+
+    CString strPath = DevicePath(pszPort);
+    m_hComm = ::CreateFileA(strPath, dwDesiredAccess, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (m_hComm == INVALID_HANDLE_VALUE) {
+        AfxMessageBox(kCannotOpen, MB_OK, 0);
+        return FALSE;
+    }
+    m_hClaim = ClaimDevice(strPath);
+
+    // A refused step leaves the line in no known state: give the handle back.
+    LPCSTR pszFailure = NULL;
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(DCB);
+    if (m_hClaim == NULL || !::GetCommState(m_hComm, &dcb)) {
+        pszFailure = kCannotOpen;
+    } else {
+        dcb.BaudRate = dwBaudRate;
+        dcb.ByteSize = byByteSize;
+        dcb.Parity = byParity;
+        dcb.StopBits = byStopBits;
+        dcb.fOutxCtsFlow = FALSE;
+        dcb.fOutxDsrFlow = FALSE;
+        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fDsrSensitivity = FALSE;
+        dcb.fOutX = FALSE;
+        dcb.fInX = FALSE;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        COMMTIMEOUTS timeouts = { 0, 0, 10, 0, 10 };
+        if (!::SetCommState(m_hComm, &dcb))
+            pszFailure = kNotSupported;
+        else if (!::SetCommTimeouts(m_hComm, &timeouts))
+            pszFailure = kCannotOpen;
+    }
+    if (pszFailure != NULL) {
+        Close();
+        AfxMessageBox(pszFailure, MB_OK, 0);
+        return FALSE;
+    }
+
+    ::SetCommMask(m_hComm, EV_CTS | EV_DSR | EV_RLSD | EV_RING);
+    ::PurgeComm(m_hComm, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    return TRUE;
+}
+
+BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
+                                 BYTE byParity, BYTE byStopBits)
+{
+    return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+}
+
+int CBufferedCommPort::ReadAvailable(CString& strText)
+{
+    char area[256];
+    DWORD n = Read(area, 254);
+    // A NUL cannot stand in the text; drop it alone and keep what follows.
+    for (DWORD i = 0; i < n; i++) {
+        if (area[i] != '\0')
+            m_strRxBuffer += area[i];
+    }
+    int nLength = m_strRxBuffer.GetLength();
+    strText = m_strRxBuffer;
+    m_strRxBuffer.Empty();
+    return nLength;
+}

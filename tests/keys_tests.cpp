@@ -1,0 +1,154 @@
+// What each received byte types: the key events, and the text that arrives in
+// a real foreground window under the United States layout.
+#include <gtest/gtest.h>
+#include "../keys/Keystrokes.h"
+#include "support/KeySink.h"
+
+namespace {
+
+std::vector<KeyEvent> Plain(BYTE vk) { return { { vk, FALSE, 0 }, { vk, TRUE, 0 } }; }
+std::vector<KeyEvent> Shifted(BYTE vk)
+{
+    return { { VK_SHIFT, FALSE, 0 }, { vk, FALSE, 0 }, { vk, TRUE, 0 }, { VK_SHIFT, TRUE, 0 } };
+}
+
+// The expected strokes of every byte, written out from the United States layout.
+std::vector<KeyEvent> Expected(int c)
+{
+    static const struct { char c; BYTE vk; bool shift; } rows[] = {
+        { ' ', 0x20, false }, { '!', '1', true }, { '"', 0xDE, true }, { '#', '3', true },
+        { '$', '4', true }, { '%', '5', true }, { '&', '7', true }, { '\'', 0xDE, false },
+        { '(', '9', true }, { ')', '0', true }, { '*', '8', true }, { '+', 0xBB, true },
+        { ',', 0xBC, false }, { '-', 0xBD, false }, { '.', 0xBE, false }, { '/', 0xBF, false },
+        { ':', 0xBA, true }, { ';', 0xBA, false }, { '<', 0xBC, true }, { '=', 0xBB, false },
+        { '>', 0xBE, true }, { '?', 0xBF, true }, { '@', '2', true }, { '[', 0xDB, false },
+        { '\\', 0xDC, false }, { ']', 0xDD, false }, { '^', '6', true }, { '_', 0xBD, true },
+        { '`', 0xC0, false }, { '{', 0xDB, true }, { '|', 0xDC, true }, { '}', 0xDD, true },
+        { '~', 0xC0, true },
+    };
+    if (c >= '0' && c <= '9') return Plain((BYTE)c);
+    if (c >= 'A' && c <= 'Z') return Shifted((BYTE)c);
+    if (c >= 'a' && c <= 'z') return Plain((BYTE)(c - 32));
+    for (auto& row : rows)
+        if ((unsigned char)row.c == c) return row.shift ? Shifted(row.vk) : Plain(row.vk);
+    if (c == 8 || c == 9 || c == 13 || c == 27) return Plain((BYTE)c);
+    return {};   // other control bytes, DEL; bytes from 128 are checked apart
+}
+
+} // namespace
+
+TEST(Translation, EveryAsciiByteGivesTheStrokesOfTheUsLayout)
+{
+    for (int c = 0; c < 128; c++)
+        EXPECT_EQ(TranslateChar((unsigned char)c), Expected(c)) << "byte " << c;
+}
+
+TEST(Translation, ExamplesFromTheKeyboard)
+{
+    EXPECT_EQ(TranslateChar('A'), Shifted(65));
+    EXPECT_EQ(TranslateChar('b'), Plain(66));
+    EXPECT_EQ(TranslateChar('a')[0].bVk, TranslateChar('A')[1].bVk);
+    EXPECT_EQ(TranslateChar(':'), Shifted(186));
+    EXPECT_EQ(TranslateChar(';'), Plain(186));
+    EXPECT_EQ(TranslateChar('\r'), Plain(VK_RETURN));
+    EXPECT_EQ(TranslateChar('!'), Shifted('1'));
+    EXPECT_EQ(TranslateChar(')'), Shifted('0'));
+    EXPECT_EQ(TranslateChar('@'), Shifted('2'));
+}
+
+TEST(Translation, PlusIsShiftedSoItDoesNotTypeEquals)
+{
+    EXPECT_EQ(TranslateChar('+'), Shifted(VK_OEM_PLUS));
+    EXPECT_EQ(TranslateChar('='), Plain(VK_OEM_PLUS));
+}
+
+TEST(Translation, BytesWhoseOwnCodeIsAnotherKeyAreMended)
+{
+    EXPECT_EQ(TranslateChar('<'), Shifted(VK_OEM_COMMA));
+    EXPECT_EQ(TranslateChar('>'), Shifted(VK_OEM_PERIOD));
+    EXPECT_EQ(TranslateChar('_'), Shifted(VK_OEM_MINUS));   // not VK_SLEEP
+}
+
+TEST(Translation, ControlBytesOtherThanTheFourEditingKeysSendNothing)
+{
+    // Their own codes are mouse buttons, Shift, Ctrl, Alt, Caps Lock and the like.
+    for (int c : { 1, 2, 3, 4, 7, 10, 11, 12, 16, 17, 18, 20, 31, 127 })
+        EXPECT_TRUE(TranslateChar((unsigned char)c).empty()) << "byte " << c;
+    // So CR LF presses Enter once.
+    EXPECT_EQ(TranslateChar('\n').size() + TranslateChar('\r').size(), 2u);
+}
+
+TEST(Translation, HighBytesAreOneUnicodeStrokeOfTheirAnsiCharacter)
+{
+    for (int c = 128; c < 256; c++) {
+        char ch = (char)c;
+        WCHAR wch = 0;
+        std::vector<KeyEvent> events = TranslateChar((unsigned char)c);
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &ch, 1, &wch, 1) == 1 && wch >= 0xA0) {
+            std::vector<KeyEvent> expected = { { 0, FALSE, wch }, { 0, TRUE, wch } };
+            EXPECT_EQ(events, expected) << "byte " << c;
+        } else {
+            EXPECT_TRUE(events.empty()) << "byte " << c;
+        }
+    }
+    if (GetACP() == 1252) {
+        EXPECT_EQ(TranslateChar(0xE9)[0].wch, 0x00E9);   // e acute
+        EXPECT_EQ(TranslateChar(0x80)[0].wch, 0x20AC);   // euro sign
+    }
+}
+
+TEST(Translation, EveryCharacterEndsWithAllKeysReleased)
+{
+    for (int c = 0; c < 256; c++) {
+        std::vector<KeyEvent> events = TranslateChar((unsigned char)c);
+        ASSERT_TRUE(events.size() == 0 || events.size() == 2 || events.size() == 4) << c;
+        if (events.empty()) continue;
+        EXPECT_TRUE(events.back().bUp) << c;
+        if (events.size() == 4) {
+            EXPECT_EQ(events.front(), (KeyEvent{ VK_SHIFT, FALSE, 0 })) << c;
+            EXPECT_EQ(events.back(), (KeyEvent{ VK_SHIFT, TRUE, 0 })) << c;
+        }
+        EXPECT_FALSE(events[events.size() / 2 - 1].bUp) << c;
+    }
+}
+
+TEST(Typing, PrintableAsciiArrivesExactlyInTheForegroundWindow)
+{
+    KeySink sink;
+    std::string text;
+    for (int c = 32; c < 127; c++) text += (char)c;
+    text += "\t\r";
+    TypeText(text.c_str());
+    ASSERT_TRUE(sink.WaitForChars(text.size()));
+    sink.Pump(100);
+    EXPECT_EQ(sink.text, std::wstring(text.begin(), text.end()));
+}
+
+TEST(Typing, BackspaceEnterAndAScannerSuffix)
+{
+    KeySink sink;
+    TypeText("AB\bC\r\n");
+    ASSERT_TRUE(sink.WaitForChars(4));
+    sink.Pump(100);
+    EXPECT_EQ(sink.text, L"AB\bC\r");   // LF types nothing: one Enter for CR LF
+    int enters = 0;
+    for (auto& e : sink.events) enters += (e.msg == WM_KEYDOWN && e.wParam == VK_RETURN);
+    EXPECT_EQ(enters, 1);
+}
+
+TEST(Typing, HighBytesTypeTheirCharacter)
+{
+    if (GetACP() != 1252) GTEST_SKIP() << "checks the characters of code page 1252";
+    KeySink sink;
+    TypeText("caf\xE9 \x80" "5");
+    ASSERT_TRUE(sink.WaitForChars(7));
+    EXPECT_EQ(sink.text, L"caf\u00e9 \u20ac5");
+}
+
+TEST(Typing, AnEmptyTextSendsNothing)
+{
+    KeySink sink;
+    TypeText("");
+    sink.Pump(200);
+    EXPECT_TRUE(sink.events.empty());
+}

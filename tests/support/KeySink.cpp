@@ -1,0 +1,67 @@
+#include "KeySink.h"
+
+static const wchar_t kClass[] = L"KeySinkWindow";
+
+KeySink::KeySink()
+{
+    static ATOM atom = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = GetModuleHandleW(NULL);
+        wc.lpszClassName = kClass;
+        wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+        return RegisterClassW(&wc);
+    }();
+    (void)atom;
+    m_hWnd = CreateWindowW(kClass, L"Key sink", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                           50, 50, 300, 200, NULL, NULL, GetModuleHandleW(NULL), this);
+    SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, (LONG_PTR)this);
+    Activate();
+}
+
+KeySink::~KeySink()
+{
+    DestroyWindow(m_hWnd);
+}
+
+void KeySink::Activate()
+{
+    SetForegroundWindow(m_hWnd);
+    SetActiveWindow(m_hWnd);
+    SetFocus(m_hWnd);
+    Pump(100);
+}
+
+void KeySink::Pump(DWORD dwMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < dwMs);
+}
+
+bool KeySink::WaitForChars(size_t n, DWORD dwTimeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (text.size() < n && GetTickCount() - start < dwTimeoutMs)
+        Pump(10);
+    return text.size() >= n;
+}
+
+LRESULT CALLBACK KeySink::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    KeySink* self = (KeySink*)GetWindowLongPtrW(hWnd, GWLP_USERDATA);
+    if (self != NULL && (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR ||
+                         msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP)) {
+        self->events.push_back({ msg, wParam });
+        if (msg == WM_CHAR)
+            self->text += (wchar_t)wParam;
+        return 0;
+    }
+    return DefWindowProcW(hWnd, msg, wParam, lParam);
+}

@@ -1,0 +1,27 @@
+// A foreground window that records every key-down, key-up and character it is sent.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+class KeySink {
+public:
+    struct Event { UINT msg; WPARAM wParam; };
+
+    KeySink();
+    ~KeySink();
+    HWND hwnd() const { return m_hWnd; }
+    // Brings the window to the foreground with the keyboard focus.
+    void Activate();
+    // Pumps this thread's messages until the text has at least n characters.
+    bool WaitForChars(size_t n, DWORD dwTimeoutMs = 5000);
+    // Pumps messages for a while, for what may still be on its way.
+    void Pump(DWORD dwMs);
+
+    std::wstring text;            // WM_CHAR characters, in order
+    std::vector<Event> events;    // WM_KEYDOWN, WM_KEYUP, WM_CHAR, in order
+
+private:
+    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+    HWND m_hWnd;
+};

@@ -1,0 +1,16 @@
+// The far ends of the virtual serial lines (COM1, COM2, COM12) that
+// tests/wine-env.sh set up: what a device sends, and the line settings the
+// program applied, through tools/vline.py's control port.
+#pragma once
+#include <map>
+#include <string>
+
+namespace VirtualLine {
+// Sends the bytes from the device end of the line; they arrive at the port.
+void Send(const std::string& port, const std::string& bytes);
+// The settings of the port's tty: speed, csize, parenb, parodd, cmspar,
+// cstopb, crtscts, ixon, ixoff, dtr, rts.
+std::map<std::string, std::string> Settings(const std::string& port);
+// Sends a control request and returns the reply line (starting "OK" or "ERR").
+std::string Request(const std::string& line);
+}

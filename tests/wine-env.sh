@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Starts (or stops) what the tests share: a private Wine prefix in the build
+# tree, a private X display with a tray host, virtual serial lines mapped as
+# COM1, COM2 and COM12, and a kept wineserver. Writes DIR/env for wine-run.sh.
+set -eu
+cmd=$1 dir=$(mkdir -p "$2" && cd "$2" && pwd)
+src=$(cd "$(dirname "$0")/.." && pwd)
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+stop() {
+    for p in vline trayer xvfb; do
+        [ -f "$dir/$p.pid" ] && kill "$(cat "$dir/$p.pid")" 2>/dev/null || true
+        rm -f "$dir/$p.pid"
+    done
+    wineserver -k 2>/dev/null || true
+    rm -f "$dir/env"
+}
+
+if [ "$cmd" = stop ]; then stop; exit 0; fi
+stop
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "creating the Wine prefix $WINEPREFIX"
+    /usr/lib/wine/wine64 wineboot -i >"$dir/wineboot.log" 2>&1
+    wineserver -w
+fi
+
+rm -f "$dir/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+echo $! >"$dir/xvfb.pid"
+for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
+display=":$(cat "$dir/display")"
+
+DISPLAY=$display trayer --edge bottom --align right --widthtype pixel --width 200 \
+    --heighttype pixel --height 32 >"$dir/trayer.log" 2>&1 &
+echo $! >"$dir/trayer.pid"
+
+rm -f "$dir/vline.port"
+python3 "$src/tools/vline.py" serve --prefix "$WINEPREFIX" --dir "$dir" \
+    --port-file "$dir/vline.port" COM1 COM2 COM12 >"$dir/vline.out" 2>&1 &
+echo $! >"$dir/vline.pid"
+for _ in $(seq 300); do [ -s "$dir/vline.port" ] && break; sleep 0.1; done
+[ -s "$dir/vline.port" ] || { echo "virtual serial lines did not start:"; cat "$dir/vline.out"; exit 1; }
+
+wineserver -p
+cat >"$dir/env" <<ENV
+export DISPLAY=$display
+export VLINE_PORT=$(cat "$dir/vline.port")
+export VLINE_DIR=$dir
+ENV
+echo "display $display, serial line control on port $(cat "$dir/vline.port")"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs with apt-get whatever the build, the tests and the run command need
+# and this machine lacks. No i386 architecture: the 32-bit build is compile-only.
+set -eu
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64)
+have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
+[ -x /usr/lib/wine/wine64 ]       || need+=(wine wine64)
+have Xvfb    || need+=(xvfb)
+have socat   || need+=(socat)
+have trayer  || need+=(trayer)
+have xdotool || need+=(xdotool)
+have xwd     || need+=(x11-utils x11-apps)
+have cmake   || need+=(cmake)
+have python3 || need+=(python3)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+[ ${#need[@]} -eq 0 ] && exit 0
+echo "installing: ${need[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${need[@]}"
