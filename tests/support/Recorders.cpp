@@ -1,24 +1,99 @@
 #include "Recorders.h"
 #include "../../fw/MessageBox.h"
+#include "../../settings/Settings.h"
+#include "../../tray/TrayIcon.h"
+#include "../../ui/WedgeDlg.h"
 
-static MessageBoxRecorder* g_pRecorder = NULL;
-static PFN_MESSAGEBOX g_pfnPrevious = NULL;
+namespace {
+MessageBoxRecorder* g_pBoxes = NULL;
+TrayRecorder* g_pTray = NULL;
+BeepRecorder* g_pBeeps = NULL;
+PFN_MESSAGEBOX g_pfnRealMessageBox = NULL;
+TrayShell g_realTrayShell;
+BOOL (WINAPI* g_pfnRealBeep)(UINT) = NULL;
+RegistryCalls g_realRegistry;
 
-static int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
+int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
 {
-    g_pRecorder->texts.push_back(pszText);
+    g_pBoxes->texts.push_back(pszText);
     return IDOK;
 }
 
+DWORD WINAPI RecordedVersion() { return g_pTray->version; }
+
+BOOL WINAPI RecordShellCall(DWORD dwMessage, PNOTIFYICONDATAA pnid)
+{
+    g_pTray->calls.push_back({ dwMessage, *pnid });
+    return TRUE;
+}
+
+BOOL WINAPI RecordBeep(UINT uType)
+{
+    g_pBeeps->beeps.push_back(uType);
+    return TRUE;
+}
+
+const REGSAM kWriting = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | WRITE_DAC | WRITE_OWNER | DELETE;
+
+LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
+LONG WINAPI OpenForReadingOnly(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, REGSAM sam, PHKEY phResult)
+{
+    if (sam & kWriting)
+        return ERROR_ACCESS_DENIED;
+    return RegOpenKeyExA(hKey, pszSubKey, dwOptions, sam, phResult);
+}
+} // namespace
+
 MessageBoxRecorder::MessageBoxRecorder()
 {
-    g_pRecorder = this;
-    g_pfnPrevious = g_pfnMessageBox;
+    g_pBoxes = this;
+    g_pfnRealMessageBox = g_pfnMessageBox;
     g_pfnMessageBox = RecordMessageBox;
 }
 
 MessageBoxRecorder::~MessageBoxRecorder()
 {
-    g_pfnMessageBox = g_pfnPrevious;
-    g_pRecorder = NULL;
+    g_pfnMessageBox = g_pfnRealMessageBox;
+    g_pBoxes = NULL;
+}
+
+TrayRecorder::TrayRecorder(DWORD dwVersion) : version(dwVersion)
+{
+    g_pTray = this;
+    g_realTrayShell = g_trayShell;
+    g_trayShell = { RecordedVersion, RecordShellCall };
+}
+
+TrayRecorder::~TrayRecorder()
+{
+    g_trayShell = g_realTrayShell;
+    g_pTray = NULL;
+}
+
+BeepRecorder::BeepRecorder()
+{
+    g_pBeeps = this;
+    g_pfnRealBeep = g_pfnMessageBeep;
+    g_pfnMessageBeep = RecordBeep;
+}
+
+BeepRecorder::~BeepRecorder()
+{
+    g_pfnMessageBeep = g_pfnRealBeep;
+    g_pBeeps = NULL;
+}
+
+RegistryWithoutWriteAccess::RegistryWithoutWriteAccess()
+{
+    g_realRegistry = g_registry;
+    g_registry = { RefuseCreate, OpenForReadingOnly };
+}
+
+RegistryWithoutWriteAccess::~RegistryWithoutWriteAccess()
+{
+    g_registry = g_realRegistry;
 }

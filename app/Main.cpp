@@ -1,0 +1,4 @@
+// The program's one application object.
+#include "WedgeApp.h"
+
+CWedgeApp theApp;

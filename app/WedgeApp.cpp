@@ -1,0 +1,28 @@
+#include "WedgeApp.h"
+#include "../res/resource.h"
+#include "../ui/WedgeDlg.h"
+
+CWedgeApp* GetWedgeApp()
+{
+    return static_cast<CWedgeApp*>(AfxGetApp());
+}
+
+void CWedgeApp::LoadIconSet()
+{
+    const UINT ids[3] = { IDI_IDLE, IDI_ACTIVE, IDI_IDLE };
+    for (int i = 0; i < 3; i++)
+        m_iconSet[i] = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(ids[i]));
+}
+
+BOOL CWedgeApp::InitInstance()
+{
+    CWinApp::InitInstance();
+    SetRegistryKey("Local AppWizard-Generated Applications");
+    LoadIconSet();
+
+    CWedgeDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = NULL;
+    return FALSE;
+}

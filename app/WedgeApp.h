@@ -1,0 +1,16 @@
+// The application object: loads the icon set and runs the main window modally
+// for the whole life of the program.
+#pragma once
+#include "../fw/App.h"
+
+class CWedgeApp : public CWinApp {
+public:
+    CWedgeApp() : CWinApp(NULL) {}
+    BOOL InitInstance() override;
+    void LoadIconSet();
+
+    // 0 and 2 the idle icon, 1 the active one. The tray icon keeps a pointer to it.
+    HICON m_iconSet[3] = {};
+};
+
+CWedgeApp* GetWedgeApp();

@@ -1,0 +1,32 @@
+// The main window's background picture, or its icon while minimised.
+#include "../ui/WedgeDlg.h"
+#include "../fw/App.h"
+#include "../fw/Gdi.h"
+#include "../res/resource.h"
+
+void CWedgeDlg::OnPaint()
+{
+    if (IsIconic()) {
+        CPaintDC dc(this);
+        SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.m_hDC, 0);
+        int cxIcon = ::GetSystemMetrics(SM_CXICON);
+        int cyIcon = ::GetSystemMetrics(SM_CYICON);
+        RECT rect;
+        GetClientRect(&rect);
+        int x = (rect.right - rect.left - cxIcon + 1) / 2;
+        int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+        dc.DrawIcon(x, y, m_hIcon);
+        return;
+    }
+
+    CPaintDC dc(this);
+    HBITMAP hBitmap = ::LoadBitmapA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND));
+    CDC dcMem;
+    dcMem.CreateCompatibleDC(&dc);
+    HGDIOBJ hOldBitmap = dcMem.SelectObject(hBitmap);
+    dc.BitBlt(0, 0, 477, 477, &dcMem, 0, 0, SRCCOPY);
+    dcMem.SelectObject(hOldBitmap);
+    UpdateData(FALSE);
+    dcMem.DeleteDC();
+    ::DeleteObject(hBitmap);
+}

@@ -1,0 +1,37 @@
+#include "TransparentStatic.h"
+#include "../fw/Gdi.h"
+#include <iterator>
+
+const AFX_MSGMAP_ENTRY CTransparentStatic::messageEntries[] = {
+    MsgEntry(WM_PAINT, &CTransparentStatic::OnPaint),
+};
+const AFX_MSGMAP CTransparentStatic::messageMap = { &CWnd::messageMap, messageEntries, std::size(messageEntries) };
+
+UINT TextFormatForStyle(DWORD dwStyle)
+{
+    UINT nFormat = DT_LEFT | DT_TOP;
+    if (dwStyle & SS_RIGHT)         nFormat |= DT_RIGHT;
+    if (dwStyle & SS_CENTER)        nFormat |= DT_CENTER;
+    if (dwStyle & SS_CENTERIMAGE)   nFormat |= DT_VCENTER | DT_SINGLELINE;
+    if (dwStyle & SS_NOPREFIX)      nFormat |= DT_NOPREFIX;
+    if (dwStyle & SS_ELLIPSISMASK)  nFormat |= DT_WORD_ELLIPSIS;
+    if (dwStyle & SS_ENDELLIPSIS)   nFormat |= DT_END_ELLIPSIS;
+    if (dwStyle & SS_PATHELLIPSIS)  nFormat |= DT_PATH_ELLIPSIS;
+    if ((dwStyle & (SS_ELLIPSISMASK | SS_CENTERIMAGE | 0x0004 | 0x0008)) == 0)
+        nFormat |= DT_WORDBREAK;
+    return nFormat;
+}
+
+void CTransparentStatic::OnPaint()
+{
+    CPaintDC dc(this);
+    RECT rect;
+    GetClientRect(&rect);
+    CString strText;
+    GetWindowText(strText);
+    HGDIOBJ hOldFont = dc.SelectObject((HFONT)SendMessage(WM_GETFONT, 0, 0));
+    UINT nFormat = TextFormatForStyle(GetStyle());
+    dc.SetBkMode(TRANSPARENT);
+    dc.DrawText(strText, &rect, nFormat);
+    dc.SelectObject(hOldFont);
+}

@@ -1,0 +1,35 @@
+// Resource, control and command ids.
+#pragma once
+
+#define IDM_ABOUTBOX            0x0010
+#define IDD_ABOUTBOX            100
+#define IDS_ABOUTBOX            101
+#define IDD_MAIN                102
+#define IDI_ABOUT               128     // named by the About box; the program has no such icon
+#define IDB_BACKGROUND          132
+#define IDR_TRAYMENU            133
+#define IDI_IDLE                138
+#define IDI_ACTIVE              148
+
+#define IDC_COMBO_PORT          1001
+#define IDC_COMBO_BAUDRATE      1002
+#define IDC_COMBO_DATABITS      1003
+#define IDC_COMBO_PARITY        1004
+#define IDC_COMBO_STOPBITS      1005
+#define IDC_BTN_OPENCLOSE       1006
+#define IDC_COMBO_FLOWCONTROL   1007
+#define IDC_LABEL_PORT          1009
+#define IDC_LABEL_BAUDRATE      1010
+#define IDC_LABEL_DATABITS      1011
+#define IDC_LABEL_PARITY        1012
+#define IDC_LABEL_STATUS        1013
+#define IDC_LABEL_STOPBITS      1014
+#define IDC_LABEL_LASTSCAN      1015
+#define IDC_EDIT_LASTSCAN       1016
+#define IDC_LABEL_FLOWCONTROL   1017
+
+#define ID_TRAY_RESTORE         32771
+#define ID_TRAY_OPENPORT        32772
+#define ID_TRAY_EXIT            32773
+
+#define WM_TRAYNOTIFY           0x83E8

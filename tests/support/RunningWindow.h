@@ -1,0 +1,37 @@
+// Runs the main window modally on a thread of its own, as the program does,
+// while the test thread plays the user: it looks at the window through Win32
+// and runs code on the window's thread when it must touch the object.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <thread>
+#include "../../app/WedgeApp.h"
+#include "../../ui/WedgeDlg.h"
+
+class RunningWindow {
+public:
+    RunningWindow();
+    ~RunningWindow();
+
+    // Runs f on the window's thread and waits for it.
+    void OnWindowThread(const std::function<void()>& f);
+    // Waits until the window's thread has handled everything sent so far.
+    void Sync() { ::SendMessageA(hwnd, WM_NULL, 0, 0); }
+    // Waits until the modal run has returned (the window ended).
+    bool WaitForEnd(DWORD dwTimeoutMs = 5000);
+    HWND Item(int nID) const { return ::GetDlgItem(hwnd, nID); }
+    std::string Text(int nID) const;
+
+    CWedgeDlg dlg;
+    HWND hwnd = NULL;
+    INT_PTR result = 0;
+
+private:
+    static LRESULT CALLBACK CallProc(HWND, UINT, WPARAM, LPARAM);
+    HWND m_hWndCall = NULL;
+    HANDLE m_hEnded;
+    std::thread m_thread;
+};
+
+// The application object of the test program, with its icon set loaded.
+CWedgeApp& TestApp();

@@ -1,0 +1,100 @@
+// The tray icon's record at add, modify and delete, and the tips the window gives it.
+#include <gtest/gtest.h>
+#include "../res/resource.h"
+#include "../tray/TrayIcon.h"
+#include "support/Recorders.h"
+#include "support/RunningWindow.h"
+
+TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
+{
+    TrayRecorder tray;
+    HICON icons[3] = { (HICON)0x11, (HICON)0x22, (HICON)0x11 };
+    CWnd owner;
+    owner.m_hWnd = (HWND)0x1234;
+    {
+        CTrayIcon icon(&owner, WM_TRAYNOTIFY, icons);
+        ASSERT_EQ(tray.calls.size(), 1u);
+        const NOTIFYICONDATAA& add = tray.calls[0].nid;
+        EXPECT_EQ(tray.calls[0].dwMessage, (DWORD)NIM_ADD);
+        EXPECT_EQ(add.cbSize, kTrayRecordSize);
+        EXPECT_EQ(add.hWnd, (HWND)0x1234);
+        EXPECT_EQ(add.uID, 0u);
+        EXPECT_EQ(add.uFlags, (UINT)(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+        EXPECT_EQ(add.uCallbackMessage, 0x83E8u);
+        EXPECT_EQ(add.hIcon, (HICON)0x11);
+        EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5");
+
+        strcpy(icon.m_nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+        icon.SetIcon(1);
+        icon.SetIcon(1);   // nothing is cached: sent again
+        ASSERT_EQ(tray.calls.size(), 3u);
+        EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
+        EXPECT_EQ(tray.calls[1].nid.hIcon, (HICON)0x22);
+        EXPECT_STREQ(tray.calls[1].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+        EXPECT_EQ(tray.calls[2].dwMessage, (DWORD)NIM_MODIFY);
+    }
+    ASSERT_EQ(tray.calls.size(), 4u);
+    EXPECT_EQ(tray.calls[3].dwMessage, (DWORD)NIM_DELETE);
+    EXPECT_EQ(tray.calls[3].nid.hWnd, (HWND)0x1234);
+    EXPECT_EQ(tray.calls[3].nid.uID, 0u);
+    owner.m_hWnd = NULL;
+}
+
+TEST(TrayIcon, ANullOwnerGivesANullWindowHandle)
+{
+    TrayRecorder tray;
+    HICON icons[3] = {};
+    CTrayIcon icon(NULL, WM_TRAYNOTIFY, icons);
+    ASSERT_EQ(tray.calls.size(), 1u);
+    EXPECT_EQ(tray.calls[0].nid.hWnd, (HWND)NULL);
+}
+
+TEST(TrayIcon, BeforeVersionFourThereIsNoShellCallAtAll)
+{
+    TrayRecorder tray(0x00000A03);   // major version 3
+    HICON icons[3] = {};
+    {
+        CTrayIcon icon(NULL, WM_TRAYNOTIFY, icons);
+        EXPECT_FALSE(icon.m_bEnabled);
+        strcpy(icon.m_nid.szTip, "ignored");
+        icon.SetIcon(1);
+    }
+    EXPECT_TRUE(tray.calls.empty());
+}
+
+TEST(TrayIcon, TheWindowStartsWithTheIdleIconAndTheClosedTip)
+{
+    TrayRecorder tray;
+    MessageBoxRecorder boxes;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Vimo Technologies\\VimoBrindleQV");
+    {
+        RunningWindow w;
+        ASSERT_EQ(tray.calls.size(), 2u);
+        EXPECT_EQ(tray.calls[0].dwMessage, (DWORD)NIM_ADD);
+        EXPECT_EQ(tray.calls[0].nid.hWnd, w.hwnd);
+        EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
+        EXPECT_STREQ(tray.calls[1].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Closed)");
+        EXPECT_EQ(tray.calls[1].nid.hIcon, TestApp().m_iconSet[0]);
+    }
+    // The window ended through Escape: its icon was removed all the same, once.
+    int deletes = 0;
+    for (auto& call : tray.calls) deletes += call.dwMessage == NIM_DELETE;
+    EXPECT_EQ(deletes, 1);
+    EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
+}
+
+TEST(IconSet, HoldsTheIdleIconTwiceAndTheActiveOnce)
+{
+    CWedgeApp& app = TestApp();
+    EXPECT_NE(app.m_iconSet[0], (HICON)NULL);
+    EXPECT_NE(app.m_iconSet[1], (HICON)NULL);
+    EXPECT_EQ(app.m_iconSet[0], app.m_iconSet[2]);
+    EXPECT_NE(app.m_iconSet[0], app.m_iconSet[1]);
+    ICONINFO info;
+    ASSERT_TRUE(GetIconInfo(app.m_iconSet[1], &info));
+    BITMAP bm;
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 32);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+}

@@ -1,0 +1,261 @@
+// The main window as it opens: its template, its lists, and the exchange
+// between the lists and the setting strings.
+#include <gtest/gtest.h>
+#include "../res/resource.h"
+#include "support/Recorders.h"
+#include "support/RunningWindow.h"
+
+namespace {
+
+const char kKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
+
+void ClearStore() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKeyPath); }
+
+void Store(const char* name, DWORD type, const void* data, DWORD size)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL), ERROR_SUCCESS);
+    RegSetValueExA(hKey, name, 0, type, (const BYTE*)data, size);
+    RegCloseKey(hKey);
+}
+void StoreText(const char* name, const std::string& text) { Store(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1); }
+
+std::vector<std::string> Items(HWND hCombo)
+{
+    std::vector<std::string> items;
+    int n = (int)SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        char buf[64] = "";
+        SendMessageA(hCombo, CB_GETLBTEXT, i, (LPARAM)buf);
+        items.push_back(buf);
+    }
+    return items;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ClearStore(); }
+    void TearDown() override { ClearStore(); }
+    TrayRecorder tray;
+    MessageBoxRecorder boxes;
+};
+
+struct ControlRow { int id; const char* cls; const char* text; bool shown; RECT dlu; };
+const ControlRow kControls[] = {
+    { IDOK, "Button", "OK", false, { 41, 7, 50, 16 } },
+    { IDCANCEL, "Button", "Cancel", false, { 92, 7, 50, 16 } },
+    { IDC_LABEL_PORT, "Static", "COM Port: ", true, { 7, 62, 62, 12 } },
+    { IDC_LABEL_DATABITS, "Static", "Data Bits: ", true, { 7, 97, 62, 12 } },
+    { IDC_LABEL_PARITY, "Static", "Parity Check: ", true, { 7, 116, 62, 11 } },
+    { IDC_BTN_OPENCLOSE, "Button", "&Open Port", true, { 86, 176, 55, 15 } },
+    { IDC_LABEL_BAUDRATE, "Static", "Baud Rate: ", true, { 7, 79, 62, 12 } },
+    { IDC_LABEL_STATUS, "Static", "Port Status: Closed", true, { 51, 47, 90, 10 } },
+    { IDC_COMBO_PORT, "ComboBox", "COM 1", true, { 75, 60, 67, 50 } },
+    { IDC_COMBO_BAUDRATE, "ComboBox", "9600", true, { 75, 78, 67, 50 } },
+    { IDC_COMBO_DATABITS, "ComboBox", "8", true, { 75, 96, 67, 50 } },
+    { IDC_COMBO_PARITY, "ComboBox", "None", true, { 75, 114, 67, 50 } },
+    { IDC_LABEL_STOPBITS, "Static", "Stop Bits: ", true, { 7, 135, 62, 11 } },
+    { IDC_COMBO_STOPBITS, "ComboBox", "1", true, { 75, 132, 67, 50 } },
+    { IDC_LABEL_FLOWCONTROL, "Static", "Flow Control: ", false, { 7, 25, 62, 11 } },
+    { IDC_COMBO_FLOWCONTROL, "ComboBox", "None", false, { 75, 22, 67, 50 } },
+    { IDC_EDIT_LASTSCAN, "Edit", "", true, { 46, 154, 95, 13 } },
+    { IDC_LABEL_LASTSCAN, "Static", "Last Scan: ", true, { 7, 155, 34, 11 } },
+};
+
+} // namespace
+
+TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInTabOrder)
+{
+    RunningWindow w;
+    char title[64];
+    GetWindowTextA(w.hwnd, title, sizeof title);
+    EXPECT_STREQ(title, "Brindlequaverly");
+    LONG style = GetWindowLongA(w.hwnd, GWL_STYLE), exStyle = GetWindowLongA(w.hwnd, GWL_EXSTYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+
+    HWND hChild = GetWindow(w.hwnd, GW_CHILD);
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.id);
+        ASSERT_NE(hChild, (HWND)NULL);
+        EXPECT_EQ(GetDlgCtrlID(hChild), row.id);   // template order is the tab order
+        char cls[32];
+        GetClassNameA(hChild, cls, sizeof cls);
+        EXPECT_STRCASEEQ(cls, row.cls);
+        EXPECT_EQ(w.Text(row.id), row.text);
+        EXPECT_EQ(IsWindowVisible(hChild) != FALSE, row.shown);
+        RECT expected = { row.dlu.left, row.dlu.top, row.dlu.left + row.dlu.right, row.dlu.top + row.dlu.bottom };
+        MapDialogRect(w.hwnd, &expected);
+        RECT actual;
+        GetWindowRect(hChild, &actual);
+        MapWindowPoints(NULL, w.hwnd, (POINT*)&actual, 2);
+        EXPECT_EQ(actual.left, expected.left);
+        EXPECT_EQ(actual.top, expected.top);
+        EXPECT_EQ(actual.right - actual.left, expected.right - expected.left);
+        if (strcmp(row.cls, "ComboBox") != 0) {   // a closed combo box is one line high
+            EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top);
+        }
+
+        LONG s = GetWindowLongA(hChild, GWL_STYLE), ex = GetWindowLongA(hChild, GWL_EXSTYLE);
+        if (strcmp(row.cls, "Static") == 0) {
+            EXPECT_EQ(s & SS_TYPEMASK, SS_RIGHT);
+            EXPECT_TRUE(ex & WS_EX_TRANSPARENT);
+            EXPECT_FALSE(s & WS_TABSTOP);
+        } else {
+            EXPECT_TRUE(s & WS_TABSTOP);
+        }
+        if (strcmp(row.cls, "ComboBox") == 0) {
+            EXPECT_EQ(s & 3, CBS_DROPDOWN);
+            EXPECT_FALSE(s & CBS_SORT);
+        }
+        hChild = GetWindow(hChild, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(hChild, (HWND)NULL);
+    EXPECT_TRUE(GetWindowLongA(w.Item(IDC_EDIT_LASTSCAN), GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(GetWindowLongA(w.Item(IDC_BTN_OPENCLOSE), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+
+    HWND hFocus = NULL;
+    w.OnWindowThread([&] { hFocus = GetFocus(); });
+    EXPECT_EQ(hFocus, w.Item(IDC_BTN_OPENCLOSE));
+}
+
+TEST_F(MainWindow, OpensCentredWithTheAboutItemAndItsIcon)
+{
+    RunningWindow w;
+    RECT rc, work;
+    GetWindowRect(w.hwnd, &rc);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_NEAR((rc.left + rc.right) / 2, cx / 2, 2);
+    EXPECT_NEAR((rc.top + rc.bottom) / 2, cy / 2, 2);
+
+    HMENU hSys = GetSystemMenu(w.hwnd, FALSE);
+    int n = GetMenuItemCount(hSys);
+    char text[64] = "";
+    GetMenuStringA(hSys, n - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&About VimoBrindleQVmfc...");
+    EXPECT_EQ(GetMenuItemID(hSys, n - 1), (UINT)IDM_ABOUTBOX);
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE;
+    GetMenuItemInfoA(hSys, n - 2, TRUE, &info);
+    EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+
+    EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_GETICON, ICON_BIG, 0), w.dlg.m_hIcon);
+    EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_QUERYDRAGICON, 0, 0), w.dlg.m_hIcon);
+    EXPECT_TRUE(w.dlg.m_bHidden);   // set at start although shown
+    EXPECT_EQ(w.dlg.m_strStatus, "Port Status: Closed");
+}
+
+TEST_F(MainWindow, FillsTheListsWithTheirFixedChoices)
+{
+    RunningWindow w;
+    std::vector<std::string> ports;
+    for (int i = 1; i <= 20; i++) ports.push_back("COM " + std::to_string(i));
+    EXPECT_EQ(Items(w.Item(IDC_COMBO_PORT)), ports);
+    EXPECT_EQ(Items(w.Item(IDC_COMBO_BAUDRATE)), (std::vector<std::string>{
+        "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400", "460800", "1216000" }));
+    EXPECT_EQ(Items(w.Item(IDC_COMBO_DATABITS)), (std::vector<std::string>{ "7", "8" }));
+    EXPECT_EQ(Items(w.Item(IDC_COMBO_PARITY)), (std::vector<std::string>{ "None", "Even", "Odd", "Mark", "Space" }));
+    EXPECT_EQ(Items(w.Item(IDC_COMBO_STOPBITS)), (std::vector<std::string>{ "1", "1.5", "2" }));
+    EXPECT_EQ(Items(w.Item(IDC_COMBO_FLOWCONTROL)), (std::vector<std::string>{ "None", "Hardware", "Xon/Xoff" }));
+}
+
+TEST_F(MainWindow, ShowsTheDefaultsWithNothingStored)
+{
+    RunningWindow w;
+    EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 1");
+    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "9600");
+    EXPECT_EQ(w.Text(IDC_COMBO_DATABITS), "8");
+    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "None");
+    EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1");
+    EXPECT_EQ(w.Text(IDC_COMBO_FLOWCONTROL), "None");
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "");
+}
+
+TEST_F(MainWindow, ShowsWhatIsStoredAndTheDefaultForTheRest)
+{
+    StoreText("BAUDRATE", "19200");
+    StoreText("COMMPORT", "COM 25");          // no such item: shown as typed
+    StoreText("PARITY", "");                   // empty: default
+    DWORD number = 0x00003237;                 // the bytes "72" then NULs
+    Store("DATABITS", REG_DWORD, &number, 4);
+    DWORD zero = 0;
+    Store("StopBit", REG_DWORD, &zero, 4);     // first byte NUL: default
+    StoreText("FlowControl", "Xon/Xoff");
+    RunningWindow w;
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "19200");
+    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_BAUDRATE), CB_GETCURSEL, 0, 0), 4);
+    EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 25");
+    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCOUNT, 0, 0), 20);
+    EXPECT_EQ(w.dlg.m_strDataBits, "72");
+    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "None");
+    EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1");
+    EXPECT_EQ(w.Text(IDC_COMBO_FLOWCONTROL), "Xon/Xoff");
+}
+
+TEST_F(MainWindow, TakesNineteenCharactersWholeAndTwentyAsAbsent)
+{
+    StoreText("COMMPORT", "\\\\.\\VERY-LONG-PORT");   // 19 characters
+    StoreText("BAUDRATE", "12345678901234567890");    // 20 characters
+    RunningWindow w;
+    EXPECT_EQ(w.dlg.m_strPort, "\\\\.\\VERY-LONG-PORT");
+    EXPECT_EQ(w.Text(IDC_COMBO_PORT), "\\\\.\\VERY-LONG-PORT");
+    EXPECT_EQ(w.dlg.m_strBaudRate, "9600");
+}
+
+TEST_F(MainWindow, ExchangeSelectsTheFirstItemBeginningWithTheText)
+{
+    RunningWindow w;
+    w.OnWindowThread([&] {
+        w.dlg.m_strPort = "COM 1";
+        w.dlg.m_strParity = "none";
+        w.dlg.m_strBaudRate = "11";   // begins "115200"
+        w.dlg.m_strDataBits = "9";
+        w.dlg.UpdateData(FALSE);
+    });
+    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCURSEL, 0, 0), 0);   // not "COM 10"
+    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "None");
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "115200");
+    EXPECT_EQ(w.Text(IDC_COMBO_DATABITS), "9");
+    // And a typed text comes back unchanged.
+    SetWindowTextA(w.Item(IDC_COMBO_PORT), "COM 25");
+    w.OnWindowThread([&] { w.dlg.UpdateData(TRUE); });
+    EXPECT_EQ(w.dlg.m_strPort, "COM 25");
+    EXPECT_EQ(w.dlg.m_strParity, "None");
+}
+
+TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)
+{
+    RunningWindow w;
+    HWND hStatus = w.Item(IDC_LABEL_STATUS), hScan = w.Item(IDC_EDIT_LASTSCAN);
+    w.OnWindowThread([&] {
+        UpdateWindow(w.hwnd);
+        RedrawWindow(w.hwnd, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        w.dlg.UpdateData(FALSE);
+    });
+    EXPECT_FALSE(GetUpdateRect(hStatus, NULL, FALSE));
+    EXPECT_FALSE(GetUpdateRect(hScan, NULL, FALSE));
+    w.OnWindowThread([&] {
+        w.dlg.m_strStatus = "Port Status: Changed";
+        w.dlg.UpdateData(FALSE);
+    });
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Changed");
+}
+
+TEST_F(MainWindow, EnterAndEscapeEndTheWindow)
+{
+    {
+        RunningWindow w;
+        PostMessageA(w.hwnd, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(w.WaitForEnd());
+        EXPECT_EQ(w.result, IDOK);
+    }
+    RunningWindow w;
+    PostMessageA(w.hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(w.WaitForEnd());
+    EXPECT_EQ(w.result, IDCANCEL);
+}

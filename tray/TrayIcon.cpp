@@ -1,0 +1,42 @@
+#include "TrayIcon.h"
+#include <cstring>
+
+static_assert(kTrayRecordSize == NOTIFYICONDATAA_V1_SIZE, "the record's first version");
+#ifndef _WIN64
+static_assert(kTrayRecordSize == 88, "88 bytes in a 32-bit build");
+#endif
+
+TrayShell g_trayShell = { ::GetVersion, ::Shell_NotifyIconA };
+
+static const char kDefaultTip[] = "Vimo Brindlequaverly V1.5";
+
+CTrayIcon::CTrayIcon(CWnd* pOwner, UINT uCallbackMessage, HICON* pIcons)
+    : m_nid(), m_pIcons(NULL)
+{
+    m_bEnabled = LOBYTE(LOWORD(g_trayShell.pfnGetVersion())) >= 4;
+    if (!m_bEnabled)
+        return;
+    m_nid.cbSize = kTrayRecordSize;
+    m_nid.hWnd = pOwner ? pOwner->m_hWnd : NULL;
+    m_nid.uCallbackMessage = uCallbackMessage;
+    m_nid.uID = 0;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    memcpy(m_nid.szTip, kDefaultTip, sizeof kDefaultTip);
+    m_pIcons = pIcons;
+    m_nid.hIcon = m_pIcons[0];
+    g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid);
+}
+
+CTrayIcon::~CTrayIcon()
+{
+    if (m_bEnabled)
+        g_trayShell.pfnShellNotifyIcon(NIM_DELETE, &m_nid);
+}
+
+void CTrayIcon::SetIcon(int nIndex)
+{
+    if (!m_bEnabled)
+        return;
+    m_nid.hIcon = m_pIcons[nIndex];
+    g_trayShell.pfnShellNotifyIcon(NIM_MODIFY, &m_nid);
+}

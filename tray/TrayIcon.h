@@ -1,0 +1,31 @@
+// One icon with a tip in the notification area, from construction to destruction.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+#include "../fw/App.h"
+
+class CTrayIcon : public CObject {
+public:
+    // Adds the icon (entry 0 of pIcons) with the default tip.
+    CTrayIcon(CWnd* pOwner, UINT uCallbackMessage, HICON* pIcons);
+    // Removes the icon.
+    ~CTrayIcon() override;
+    // Shows entry nIndex of the icon array together with the tip now in m_nid.szTip.
+    void SetIcon(int nIndex);
+
+    BOOL m_bEnabled;
+    NOTIFYICONDATAA m_nid;   // the owner writes szTip directly
+    HICON* m_pIcons;
+};
+
+// The first version of the record, whose tip field holds 64 bytes: the shell
+// reads only those fields.
+constexpr size_t kTrayTipSize = 64;
+constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAA, szTip) + kTrayTipSize;
+
+// The two system calls the tray icon makes; tests observe or refuse them here.
+struct TrayShell {
+    DWORD (WINAPI* pfnGetVersion)();
+    BOOL (WINAPI* pfnShellNotifyIcon)(DWORD dwMessage, PNOTIFYICONDATAA pnid);
+};
+extern TrayShell g_trayShell;

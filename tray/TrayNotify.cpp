@@ -1,0 +1,30 @@
+// Mouse events on the tray icon: double-click brings the window back, the right
+// button opens the popup menu.
+#include "../ui/WedgeDlg.h"
+#include "../fw/App.h"
+#include "../fw/Menu.h"
+#include "../res/resource.h"
+
+LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
+{
+    if (lParam == WM_LBUTTONDBLCLK) {
+        if (m_bHidden)
+            ShowWindow(SW_RESTORE);
+        m_strLastScan = m_strLastNonEmpty;
+        UpdateData(FALSE);
+    } else if (lParam == WM_RBUTTONDOWN) {
+        CMenu menu;
+        menu.LoadMenu(IDR_TRAYMENU);
+        HMENU hPopup = menu.GetSubMenu(0);
+        POINT pt;
+        ::GetCursorPos(&pt);
+        ::SetForegroundWindow(m_hWnd);
+        UINT nPortItem = ::GetMenuItemID(hPopup, 2);
+        ::ModifyMenuA(hPopup, nPortItem, MF_BYCOMMAND | MF_STRING, nPortItem,
+                      m_port.IsOpen() ? "Close Port" : "Open Port");
+        CWnd* pMainWnd = AfxGetMainWnd();
+        ::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, pMainWnd ? pMainWnd->m_hWnd : NULL, NULL);
+        menu.DestroyMenu();
+    }
+    return 0;
+}

@@ -1,0 +1,73 @@
+// Window initialisation: system menu, icons, starting texts, tray icon, lists.
+#include "WedgeDlg.h"
+#include "../app/WedgeApp.h"
+#include "../res/resource.h"
+#include "../tray/TrayIcon.h"
+
+BOOL CWedgeDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE);
+    if (hSysMenu != NULL) {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty()) {
+            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, NULL);
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+    ::SetWindowTextA(GetDlgItem(IDC_EDIT_LASTSCAN), "");
+    m_nBlinkCount = 0;
+    ::SetWindowTextA(GetDlgItem(IDC_LABEL_STATUS), "Port Status: Closed");
+    CreateTrayIcon();
+    UpdateData(TRUE);
+    FillLists();
+    LoadSettings();
+    CenterWindow(::GetDesktopWindow());
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CWedgeDlg::FillLists()
+{
+    for (int n = 1; n <= 20; n++) {
+        CString strName;
+        strName.Format("COM %d", n);
+        m_comboPort.AddString(strName);
+    }
+    if (m_comboPort.GetCount() > 0)
+        m_comboPort.SetCurSel(0);
+
+    for (LPCSTR psz : { "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200",
+                        "230400", "460800", "1216000" })
+        m_comboBaudRate.AddString(psz);
+    m_comboBaudRate.SetCurSel(3);
+
+    for (LPCSTR psz : { "7", "8" })
+        m_comboDataBits.AddString(psz);
+    m_comboDataBits.SetCurSel(1);
+
+    for (LPCSTR psz : { "None", "Even", "Odd", "Mark", "Space" })
+        m_comboParity.AddString(psz);
+    m_comboParity.SetCurSel(0);
+
+    for (LPCSTR psz : { "1", "1.5", "2" })
+        m_comboStopBits.AddString(psz);
+    m_comboStopBits.SetCurSel(0);
+
+    for (LPCSTR psz : { "None", "Hardware", "Xon/Xoff" })
+        m_comboFlowControl.AddString(psz);
+    m_comboFlowControl.SetCurSel(0);
+}
+
+void CWedgeDlg::CreateTrayIcon()
+{
+    m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, GetWedgeApp()->m_iconSet);
+    SetTrayTip("Vimo Brindlequaverly V1.5 (Port Closed)");
+    m_pTrayIcon->SetIcon(0);
+    m_bHidden = TRUE;
+}

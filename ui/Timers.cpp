@@ -1,0 +1,31 @@
+// The poll tick types what the port received; the blink tick alternates the tray icon.
+#include "WedgeDlg.h"
+#include "../keys/Keystrokes.h"
+#include "../tray/TrayIcon.h"
+
+BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
+
+void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == m_nBlinkTimer) {
+        m_nBlinkCount++;
+        if (m_nBlinkCount == 2)
+            m_nBlinkCount = 0;
+        m_pTrayIcon->SetIcon(m_nBlinkCount);
+        // The latest scan, not the latest poll (almost always empty), so the
+        // display keeps the scan at the next repaint.
+        m_strLastScan = m_strLastNonEmpty;
+    } else if (nIDEvent == m_nPollTimer) {
+        if (m_port.ReadAvailable(m_strCurrentRead) != 0) {
+            if (!m_strCurrentRead.IsEmpty())
+                m_strLastNonEmpty = m_strCurrentRead;
+            m_strLastScan = m_strCurrentRead;
+            UpdateData(FALSE);
+            if (::GetForegroundWindow() != m_hWnd) {
+                TypeText(m_strCurrentRead);
+                g_pfnMessageBeep(MB_ICONASTERISK);
+            }
+        }
+    }
+    Default();
+}

@@ -1,0 +1,81 @@
+#include "WedgeDlg.h"
+#include "../res/resource.h"
+#include "../tray/TrayIcon.h"
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
+    MsgEntry(WM_SYSCOMMAND, &CWedgeDlg::OnSysCommand),
+    MsgEntry(WM_PAINT, &CWedgeDlg::OnPaint),
+    MsgEntry(WM_TIMER, &CWedgeDlg::OnTimer),
+    MsgEntry(WM_QUERYDRAGICON, &CWedgeDlg::OnQueryDragIcon),
+    CommandEntry(IDC_BTN_OPENCLOSE, &CWedgeDlg::OnOpenClosePort, BN_CLICKED),
+    MsgEntry(WM_TRAYNOTIFY, &CWedgeDlg::OnTrayNotify),
+    CommandEntry(ID_TRAY_RESTORE, &CWedgeDlg::OnRestore),
+    CommandEntry(ID_TRAY_OPENPORT, &CWedgeDlg::OnTrayOpenPort),
+    CommandEntry(ID_TRAY_EXIT, &CWedgeDlg::OnExit),
+};
+const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
+
+CWedgeDlg::CWedgeDlg(CWnd* pParent)
+    : CDialog(IDD_MAIN, pParent),
+      m_hIcon((HICON)::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_IDLE), IMAGE_ICON,
+                                  ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED))
+{
+}
+
+CWedgeDlg::~CWedgeDlg()
+{
+    // The Enter and Escape keys end the window without Close or Exit; the tray
+    // icon goes with the window on those ways out too.
+    DeleteTrayIcon();
+}
+
+void CWedgeDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_LABEL_PORT, m_labelPort);
+    DDX_Control(pDX, IDC_COMBO_PORT, m_comboPort);
+    DDX_Control(pDX, IDC_LABEL_BAUDRATE, m_labelBaudRate);
+    DDX_Control(pDX, IDC_LABEL_DATABITS, m_labelDataBits);
+    DDX_Control(pDX, IDC_LABEL_PARITY, m_labelParity);
+    DDX_Control(pDX, IDC_COMBO_BAUDRATE, m_comboBaudRate);
+    DDX_Control(pDX, IDC_COMBO_DATABITS, m_comboDataBits);
+    DDX_Control(pDX, IDC_COMBO_PARITY, m_comboParity);
+    DDX_Control(pDX, IDC_LABEL_STATUS, m_labelStatus);
+    DDX_CBString(pDX, IDC_COMBO_PORT, m_strPort);
+    DDX_CBString(pDX, IDC_COMBO_BAUDRATE, m_strBaudRate);
+    DDX_CBString(pDX, IDC_COMBO_DATABITS, m_strDataBits);
+    DDX_CBString(pDX, IDC_COMBO_PARITY, m_strParity);
+    DDX_Control(pDX, IDC_BTN_OPENCLOSE, m_btnOpenClose);
+    DDX_Text(pDX, IDC_LABEL_STATUS, m_strStatus);
+    DDX_Control(pDX, IDC_LABEL_STOPBITS, m_labelStopBits);
+    DDX_Control(pDX, IDC_LABEL_LASTSCAN, m_labelLastScan);
+    DDX_Control(pDX, IDC_COMBO_STOPBITS, m_comboStopBits);
+    DDX_Control(pDX, IDC_LABEL_FLOWCONTROL, m_labelFlowControl);
+    DDX_Control(pDX, IDC_COMBO_FLOWCONTROL, m_comboFlowControl);
+    DDX_CBString(pDX, IDC_COMBO_STOPBITS, m_strStopBits);
+    DDX_CBString(pDX, IDC_COMBO_FLOWCONTROL, m_strFlowControl);
+    DDX_Control(pDX, IDC_EDIT_LASTSCAN, m_editLastScan);
+    DDX_Text(pDX, IDC_EDIT_LASTSCAN, m_strLastScan);
+}
+
+HICON CWedgeDlg::OnQueryDragIcon()
+{
+    return m_hIcon;
+}
+
+// The tip reaches the notification area with the next SetIcon.
+void CWedgeDlg::SetTrayTip(LPCSTR pszTip)
+{
+    char* pszField = m_pTrayIcon->m_nid.szTip;
+    size_t nCopy = std::min(strlen(pszTip), kTrayTipSize - 1);
+    memcpy(pszField, pszTip, nCopy);   // the bytes after the terminator stay as they were
+    pszField[nCopy] = '\0';
+}
+
+void CWedgeDlg::DeleteTrayIcon()
+{
+    delete m_pTrayIcon;
+    m_pTrayIcon = NULL;
+}

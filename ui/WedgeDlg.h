@@ -1,0 +1,88 @@
+// The main window: the option lists and their setting strings, the labels, the
+// open/close button, the Last Scan display, the port and the tray icon.
+#pragma once
+#include "../fw/Controls.h"
+#include "../fw/Dialog.h"
+#include "../look/TransparentStatic.h"
+#include "../serial/CommPort.h"
+
+class CTrayIcon;
+
+enum { POLL_TIMER = 1, BLINK_TIMER = 2 };
+
+// The beep after a typed text; tests count beeps here.
+extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
+
+class CWedgeDlg : public CDialog {
+public:
+    explicit CWedgeDlg(CWnd* pParent = NULL);
+    ~CWedgeDlg() override;
+
+    BOOL OnInitDialog() override;
+
+    CTrayIcon* m_pTrayIcon = NULL;
+    BOOL m_bHidden = FALSE;
+    int m_nBlinkCount = 0;
+    CString m_strCurrentRead;
+    CString m_strLastNonEmpty;
+    CComboBox m_comboPort;
+    CComboBox m_comboBaudRate;
+    CComboBox m_comboDataBits;
+    CComboBox m_comboParity;
+    HICON m_hIcon;
+    CTransparentStatic m_labelPort;
+    CTransparentStatic m_labelBaudRate;
+    CTransparentStatic m_labelDataBits;
+    CTransparentStatic m_labelParity;
+    CTransparentStatic m_labelStatus;
+    UINT_PTR m_nPollTimer = 0;
+    UINT_PTR m_nBlinkTimer = 0;
+    CBufferedCommPort m_port;
+    CString m_strPort;
+    CString m_strBaudRate;
+    CString m_strDataBits;
+    CString m_strParity;
+    CButton m_btnOpenClose;
+    CString m_strStatus;
+    CTransparentStatic m_labelStopBits;
+    CTransparentStatic m_labelLastScan;
+    CComboBox m_comboStopBits;
+    CTransparentStatic m_labelFlowControl;
+    CComboBox m_comboFlowControl;
+    CString m_strStopBits;
+    CString m_strFlowControl;
+    CEdit m_editLastScan;
+    CString m_strLastScan;
+
+    // Initialisation
+    void FillLists();
+    void CreateTrayIcon();
+    // Settings store
+    void LoadSettings();
+    void SaveSettings();
+    // Port open and close
+    void OnOpenClosePort();
+    void OnTrayOpenPort();
+    void EnableSettings(bool bEnable);
+    // Timers
+    void OnTimer(UINT_PTR nIDEvent);
+    // Window commands
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnRestore();
+    void OnExit();
+    HICON OnQueryDragIcon();
+    // Tray notifications
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    // Painting
+    void OnPaint();
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
+    static const AFX_MSGMAP_ENTRY messageEntries[];
+    static const AFX_MSGMAP messageMap;
+
+private:
+    void SetTrayTip(LPCSTR pszTip);
+    void DeleteTrayIcon();
+};
