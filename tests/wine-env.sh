@@ -9,7 +9,12 @@ export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=
 
 stop() {
     for p in vline trayer xvfb; do
-        [ -f "$dir/$p.pid" ] && kill "$(cat "$dir/$p.pid")" 2>/dev/null || true
+        [ -f "$dir/$p.pid" ] || continue
+        pid=$(cat "$dir/$p.pid")
+        kill "$pid" 2>/dev/null || true
+        # the line server removes its links as it ends: wait, or it would
+        # remove the links of the next start
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
         rm -f "$dir/$p.pid"
     done
     wineserver -k 2>/dev/null || true
@@ -42,7 +47,12 @@ echo $! >"$dir/vline.pid"
 for _ in $(seq 300); do [ -s "$dir/vline.port" ] && break; sleep 0.1; done
 [ -s "$dir/vline.port" ] || { echo "virtual serial lines did not start:"; cat "$dir/vline.out"; exit 1; }
 
-wineserver -p
+wineserver -p </dev/null >/dev/null 2>&1
+# Wine's own services start with the first program and keep its standard
+# handles (and the desktop process its display) for as long as the server
+# lives: start them now with no handles, so a test's output pipe closes when
+# the test ends.
+DISPLAY=$display /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 cat >"$dir/env" <<ENV
 export DISPLAY=$display
 export VLINE_PORT=$(cat "$dir/vline.port")

@@ -2,7 +2,7 @@
 # Runs a Windows program under wine64 in the build tree's private prefix, with
 # the display, virtual serial lines and wineserver that tests/wine-env.sh started.
 set -e
-: "${WEDGE_WINE_DIR:?WEDGE_WINE_DIR names the build tree's wine folder}"
+: "${WEDGE_WINE_DIR:?names the wine folder of the build tree}"
 [ -f "$WEDGE_WINE_DIR/env" ] && . "$WEDGE_WINE_DIR/env"
 export WINEPREFIX="$WEDGE_WINE_DIR/prefix" WINEDEBUG="${WINEDEBUG:--all}"
 exec /usr/lib/wine/wine64 "$@"
