@@ -3,30 +3,11 @@
 #include <gtest/gtest.h>
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
+#include "support/Store.h"
 
 namespace {
 
-const char kKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 const char* const kNames[6] = { "COMMPORT", "BAUDRATE", "DATABITS", "PARITY", "StopBit", "FlowControl" };
-
-struct Stored { DWORD type; std::string bytes; };
-std::map<std::string, Stored> ReadStore()
-{
-    std::map<std::string, Stored> values;
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; i++) {
-        char name[64];
-        BYTE data[256];
-        DWORD cchName = sizeof name, cbData = sizeof data, type;
-        if (RegEnumValueA(hKey, i, name, &cchName, NULL, &type, data, &cbData) != ERROR_SUCCESS)
-            break;
-        values[name] = { type, std::string((char*)data, cbData) };
-    }
-    RegCloseKey(hKey);
-    return values;
-}
 
 void SetLists(RunningWindow& w, std::vector<std::string> texts)
 {
@@ -37,8 +18,8 @@ void SetLists(RunningWindow& w, std::vector<std::string> texts)
 
 class SettingsStore : public ::testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKeyPath); }
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKeyPath); }
+    void SetUp() override { Store::Clear(); }
+    void TearDown() override { Store::Clear(); }
     TrayRecorder tray;
     MessageBoxRecorder boxes;
 };
@@ -49,9 +30,9 @@ TEST_F(SettingsStore, TheFirstRunCreatesTheKeyAndTakesTheDefaults)
 {
     RunningWindow w;
     HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Store::kKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
     RegCloseKey(hKey);
-    EXPECT_TRUE(ReadStore().empty());
+    EXPECT_TRUE(Store::Read().empty());
     EXPECT_EQ(w.dlg.m_strPort, "COM 1");
     EXPECT_EQ(w.dlg.m_strFlowControl, "None");
     EXPECT_TRUE(boxes.texts.empty());
@@ -62,7 +43,7 @@ TEST_F(SettingsStore, ASaveLeavesSixTextValuesWithTheirNulCounted)
     RunningWindow w;
     SetLists(w, { "COM 3", "19200", "7", "Even", "2", "None" });
     w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-    auto store = ReadStore();
+    auto store = Store::Read();
     const char* texts[6] = { "COM 3", "19200", "7", "Even", "2", "None" };
     ASSERT_EQ(store.size(), 6u);
     for (int i = 0; i < 6; i++) {
@@ -94,7 +75,7 @@ TEST_F(SettingsStore, AnEmptySettingIsStoredEmptyAndLoadsAsItsDefault)
         RunningWindow w;
         SetLists(w, { "COM 2", "", "8", "None", "1", "None" });
         w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-        EXPECT_EQ(ReadStore()["BAUDRATE"].bytes, std::string(1, '\0'));
+        EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string(1, '\0'));
     }
     RunningWindow w;
     EXPECT_EQ(w.dlg.m_strBaudRate, "9600");
@@ -107,8 +88,8 @@ TEST_F(SettingsStore, ALongSettingIsStoredWholeAndLoadsAsAbsent)
         RunningWindow w;
         SetLists(w, { longPort, "19200", "8", "None", "1", "None" });
         w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-        EXPECT_EQ(ReadStore()["COMMPORT"].bytes, longPort + '\0');
-        EXPECT_EQ(ReadStore()["BAUDRATE"].bytes, std::string("19200", 6));   // the others are untouched
+        EXPECT_EQ(Store::Read()["COMMPORT"].bytes, longPort + '\0');
+        EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string("19200", 6));   // the others are untouched
     }
     RunningWindow w;
     EXPECT_EQ(w.dlg.m_strPort, "COM 1");
@@ -143,5 +124,5 @@ TEST_F(SettingsStore, ARefusedSaveShowsTheSystemTextAndWritesNothing)
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, sizeof expected, NULL);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], expected);
-    EXPECT_TRUE(ReadStore().empty());
+    EXPECT_TRUE(Store::Read().empty());
 }

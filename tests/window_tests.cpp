@@ -4,21 +4,9 @@
 #include "../res/resource.h"
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
+#include "support/Store.h"
 
 namespace {
-
-const char kKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
-
-void ClearStore() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKeyPath); }
-
-void Store(const char* name, DWORD type, const void* data, DWORD size)
-{
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL), ERROR_SUCCESS);
-    RegSetValueExA(hKey, name, 0, type, (const BYTE*)data, size);
-    RegCloseKey(hKey);
-}
-void StoreText(const char* name, const std::string& text) { Store(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1); }
 
 std::vector<std::string> Items(HWND hCombo)
 {
@@ -34,8 +22,8 @@ std::vector<std::string> Items(HWND hCombo)
 
 class MainWindow : public ::testing::Test {
 protected:
-    void SetUp() override { ClearStore(); }
-    void TearDown() override { ClearStore(); }
+    void SetUp() override { Store::Clear(); }
+    void TearDown() override { Store::Clear(); }
     TrayRecorder tray;
     MessageBoxRecorder boxes;
 };
@@ -177,14 +165,14 @@ TEST_F(MainWindow, ShowsTheDefaultsWithNothingStored)
 
 TEST_F(MainWindow, ShowsWhatIsStoredAndTheDefaultForTheRest)
 {
-    StoreText("BAUDRATE", "19200");
-    StoreText("COMMPORT", "COM 25");          // no such item: shown as typed
-    StoreText("PARITY", "");                   // empty: default
+    Store::PutText("BAUDRATE", "19200");
+    Store::PutText("COMMPORT", "COM 25");          // no such item: shown as typed
+    Store::PutText("PARITY", "");                   // empty: default
     DWORD number = 0x00003237;                 // the bytes "72" then NULs
-    Store("DATABITS", REG_DWORD, &number, 4);
+    Store::Put("DATABITS", REG_DWORD, &number, 4);
     DWORD zero = 0;
-    Store("StopBit", REG_DWORD, &zero, 4);     // first byte NUL: default
-    StoreText("FlowControl", "Xon/Xoff");
+    Store::Put("StopBit", REG_DWORD, &zero, 4);     // first byte NUL: default
+    Store::PutText("FlowControl", "Xon/Xoff");
     RunningWindow w;
     EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "19200");
     EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_BAUDRATE), CB_GETCURSEL, 0, 0), 4);
@@ -198,8 +186,8 @@ TEST_F(MainWindow, ShowsWhatIsStoredAndTheDefaultForTheRest)
 
 TEST_F(MainWindow, TakesNineteenCharactersWholeAndTwentyAsAbsent)
 {
-    StoreText("COMMPORT", "\\\\.\\VERY-LONG-PORT");   // 19 characters
-    StoreText("BAUDRATE", "12345678901234567890");    // 20 characters
+    Store::PutText("COMMPORT", "\\\\.\\VERY-LONG-PORT");   // 19 characters
+    Store::PutText("BAUDRATE", "12345678901234567890");    // 20 characters
     RunningWindow w;
     EXPECT_EQ(w.dlg.m_strPort, "\\\\.\\VERY-LONG-PORT");
     EXPECT_EQ(w.Text(IDC_COMBO_PORT), "\\\\.\\VERY-LONG-PORT");

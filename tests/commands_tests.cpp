@@ -1,0 +1,244 @@
+// The window's system commands, its painting, and the tray icon's mouse
+// events and popup menu.
+#include <gtest/gtest.h>
+#include "../res/resource.h"
+#include "support/KeySink.h"
+#include "support/Recorders.h"
+#include "support/RunningWindow.h"
+#include "support/Store.h"
+
+namespace {
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override { Store::Clear(); }
+    void TearDown() override { Store::Clear(); }
+    int Deletes() const
+    {
+        int n = 0;
+        for (auto& call : tray.calls) n += call.dwMessage == NIM_DELETE;
+        return n;
+    }
+    TrayRecorder tray;
+    MessageBoxRecorder boxes;
+    BeepRecorder beeps;
+};
+
+template <class F> bool WaitUntil(F done, DWORD ms = 3000)
+{
+    for (DWORD t = 0; t < ms; t += 20) {
+        if (done()) return true;
+        Sleep(20);
+    }
+    return done();
+}
+
+// The texts of a dialog's children, in order.
+std::vector<std::string> ChildTexts(HWND hDlg)
+{
+    std::vector<std::string> texts;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+        char buf[128] = "";
+        GetWindowTextA(h, buf, sizeof buf);
+        texts.push_back(buf);
+    }
+    return texts;
+}
+
+struct PopupMenu { HWND hWnd; std::vector<std::string> items; };
+
+// Right-clicks the tray icon and reads the menu that opens.
+PopupMenu OpenTrayMenu(RunningWindow& w)
+{
+    PostMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    PopupMenu menu = { NULL, {} };
+    WaitUntil([&] { return (menu.hWnd = FindWindowA("#32768", NULL)) != NULL && IsWindowVisible(menu.hWnd); });
+    if (!menu.hWnd) return menu;
+    HMENU hMenu = (HMENU)SendMessageA(menu.hWnd, MN_GETHMENU, 0, 0);
+    for (int i = 0; i < GetMenuItemCount(hMenu); i++) {
+        char text[64] = "";
+        GetMenuStringA(hMenu, i, text, sizeof text, MF_BYPOSITION);
+        menu.items.push_back((GetMenuState(hMenu, i, MF_BYPOSITION) & MF_SEPARATOR) ? "-" : text);
+    }
+    return menu;
+}
+
+void PressKey(BYTE vk)
+{
+    keybd_event(vk, 0, 0, 0);
+    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// Chooses a menu item with the keyboard, as a user would: Down from the top.
+void ChooseItem(const PopupMenu& menu, int nDowns)
+{
+    for (int i = 0; i < nDowns; i++) PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    WaitUntil([&] { return !IsWindow(menu.hWnd) || !IsWindowVisible(menu.hWnd); });
+}
+
+} // namespace
+
+TEST_F(Commands, TheAboutItemOpensTheAboutBoxWhateverItsLowBits)
+{
+    RunningWindow w;
+    for (WPARAM cmd : { 0x10, 0x1F }) {
+        SCOPED_TRACE(cmd);
+        PostMessageA(w.hwnd, WM_SYSCOMMAND, cmd, 0);
+        HWND hAbout = NULL;
+        ASSERT_TRUE(WaitUntil([&] { return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL; }));
+        auto texts = ChildTexts(hAbout);
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "VimoBrindleQVmfc Version 1.0"), texts.end());
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "OK"), texts.end());
+        PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }));
+    }
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+}
+
+TEST_F(Commands, MinimiseHidesTheWindowButANearbyCommandIsTheDefaults)
+{
+    RunningWindow w;
+    w.OnWindowThread([&] { w.dlg.m_bHidden = FALSE; });
+    // Differs from minimise in the low bits: the default handling minimises
+    // to an icon, the window stays shown and the flag unchanged.
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE | 1, 0);
+    EXPECT_TRUE(IsIconic(w.hwnd));
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    EXPECT_FALSE(w.dlg.m_bHidden);
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(w.dlg.m_bHidden);
+    EXPECT_FALSE(w.WaitForEnd(0));
+}
+
+TEST_F(Commands, CloseRemovesTheTrayIconOnceAndEndsTheWindow)
+{
+    RunningWindow w;
+    PostMessageA(w.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(w.WaitForEnd());
+    EXPECT_EQ(Deletes(), 1);
+    EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
+}
+
+TEST_F(Commands, APaintShowsTheMembersButNotWhileMinimised)
+{
+    RunningWindow w;
+    w.OnWindowThread([&] { w.dlg.m_strLastScan = "5901234123457"; });
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE | 1, 0);
+    ASSERT_TRUE(IsIconic(w.hwnd));
+    RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    w.Sync();
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "");
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    w.Sync();
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "5901234123457");
+}
+
+TEST_F(Commands, TheWindowPaintsItsPictureBehindTheLabels)
+{
+    RunningWindow w;
+    HBITMAP hPicture = LoadBitmapA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDB_BACKGROUND));
+    ASSERT_NE(hPicture, (HBITMAP)NULL);
+    HDC hPictureDC = CreateCompatibleDC(NULL);
+    SelectObject(hPictureDC, hPicture);
+    RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    w.Sync();
+    HDC hWindowDC = GetDC(w.hwnd);
+
+    // Inside a label, well left of its right-aligned text, only the picture.
+    RECT label;
+    GetWindowRect(w.Item(IDC_LABEL_PORT), &label);
+    MapWindowPoints(NULL, w.hwnd, (POINT*)&label, 2);
+    int matching = 0, total = 0;
+    for (int x = label.left + 1; x < label.left + 12; x++)
+        for (int y = label.top + 1; y < label.bottom - 1; y++, total++)
+            matching += GetPixel(hWindowDC, x, y) == GetPixel(hPictureDC, x, y);
+    EXPECT_EQ(matching, total);
+
+    // The label's text is drawn over the picture: near its right edge some
+    // pixels differ from the picture.
+    int differing = 0;
+    for (int x = label.right - 30; x < label.right; x++)
+        for (int y = label.top; y < label.bottom; y++)
+            differing += GetPixel(hWindowDC, x, y) != GetPixel(hPictureDC, x, y);
+    EXPECT_GT(differing, 10);
+    ReleaseDC(w.hwnd, hWindowDC);
+    DeleteDC(hPictureDC);
+    DeleteObject(hPicture);
+}
+
+TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
+{
+    RunningWindow w;
+    PopupMenu menu = OpenTrayMenu(w);
+    ASSERT_NE(menu.hWnd, (HWND)NULL);
+    EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Open Port", "-", "Exit" }));
+    EXPECT_EQ(GetForegroundWindow(), w.hwnd);
+
+    ChooseItem(menu, 2);   // Open Port: as the button does
+    w.Sync();
+    ASSERT_TRUE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
+
+    menu = OpenTrayMenu(w);
+    ASSERT_NE(menu.hWnd, (HWND)NULL);
+    EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Close Port", "-", "Exit" }));
+    ChooseItem(menu, 2);
+    w.Sync();
+    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+
+    menu = OpenTrayMenu(w);   // a fresh menu each time
+    ASSERT_NE(menu.hWnd, (HWND)NULL);
+    EXPECT_EQ(menu.items[2], "Open Port");
+    ChooseItem(menu, 3);      // Exit
+    ASSERT_TRUE(w.WaitForEnd());
+    EXPECT_EQ(Deletes(), 1);
+}
+
+TEST_F(Commands, RestoreAndTheDoubleClickBringTheWindowBack)
+{
+    RunningWindow w;
+    // Right after the start the flag says hidden although the window shows.
+    SendMessageA(w.hwnd, WM_COMMAND, ID_TRAY_RESTORE, 0);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    EXPECT_FALSE(w.dlg.m_bHidden);
+
+    // The double-click restores only while the flag is set, and leaves it.
+    ShowWindow(w.hwnd, SW_HIDE);
+    SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
+    EXPECT_FALSE(w.dlg.m_bHidden);
+
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    w.OnWindowThread([&] { w.dlg.m_strLastNonEmpty = "036000291452\r\n"; });
+    SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(w.dlg.m_bHidden);
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "036000291452\r\n");
+
+    // Restore after a hide clears the flag.
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(w.hwnd, WM_COMMAND, ID_TRAY_RESTORE, 0);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    EXPECT_FALSE(w.dlg.m_bHidden);
+}
+
+TEST_F(Commands, EnterAndEscapeRemoveTheTrayIconToo)
+{
+    for (WPARAM id : { IDOK, IDCANCEL }) {
+        tray.calls.clear();
+        {
+            RunningWindow w;
+            PostMessageA(w.hwnd, WM_COMMAND, id, 0);
+            ASSERT_TRUE(w.WaitForEnd());
+            EXPECT_EQ(w.result, (INT_PTR)id);
+        }
+        EXPECT_EQ(Deletes(), 1) << id;
+        EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
+    }
+}

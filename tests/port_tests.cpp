@@ -1,0 +1,194 @@
+// Opening and closing the port from the main window, and what the two timers
+// make of what the line delivers: typed text, one beep, the Last Scan display
+// and the blinking tray icon.
+#include <gtest/gtest.h>
+#include "../res/resource.h"
+#include "support/KeySink.h"
+#include "support/Recorders.h"
+#include "support/RunningWindow.h"
+#include "support/Store.h"
+#include "support/VirtualLine.h"
+
+namespace {
+
+const int kLists[6] = { IDC_COMBO_PORT, IDC_COMBO_BAUDRATE, IDC_COMBO_DATABITS,
+                        IDC_COMBO_PARITY, IDC_COMBO_STOPBITS, IDC_COMBO_FLOWCONTROL };
+
+class PortControl : public ::testing::Test {
+protected:
+    void SetUp() override { Store::Clear(); }
+    void TearDown() override { Store::Clear(); }
+
+    void Click(RunningWindow& w)
+    {
+        SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
+        w.Sync();
+    }
+    void Type(RunningWindow& w, int nID, const char* text) { SetWindowTextA(w.Item(nID), text); }
+    // Lets the poll timer run while the sink takes what is typed.
+    void Wait(KeySink& sink, DWORD ms) { sink.Pump(ms); }
+    bool ListsEnabled(RunningWindow& w, bool enabled)
+    {
+        for (int id : kLists)
+            if ((IsWindowEnabled(w.Item(id)) != FALSE) != enabled) return false;
+        return true;
+    }
+    std::string LastTip() const
+    {
+        for (auto it = tray.calls.rbegin(); it != tray.calls.rend(); ++it)
+            if (it->dwMessage == NIM_MODIFY) return it->nid.szTip;
+        return "";
+    }
+
+    TrayRecorder tray;
+    MessageBoxRecorder boxes;
+    BeepRecorder beeps;
+};
+
+} // namespace
+
+TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
+{
+    RunningWindow w;
+    Type(w, IDC_COMBO_BAUDRATE, "19200");
+    Type(w, IDC_COMBO_PARITY, "even");     // compared upper-cased; the list then shows its item
+    Type(w, IDC_COMBO_STOPBITS, "2");
+    Click(w);
+    ASSERT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+    EXPECT_TRUE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Open)");
+    EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[1]);
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(w.dlg.m_bHidden);
+    EXPECT_TRUE(ListsEnabled(w, false));
+
+    auto tty = VirtualLine::Settings("COM1");
+    EXPECT_EQ(tty["speed"], "19200");
+    EXPECT_EQ(tty["cstopb"], "1");
+    auto stored = Store::Read();
+    const std::pair<const char*, const char*> expected[] = {
+        { "COMMPORT", "COM 1" }, { "BAUDRATE", "19200" }, { "DATABITS", "8" },
+        { "PARITY", "Even" }, { "StopBit", "2" }, { "FlowControl", "None" } };
+    ASSERT_EQ(stored.size(), 6u);
+    for (auto& e : expected)
+        EXPECT_EQ(stored[e.first].bytes, std::string(e.second) + '\0') << e.first;
+
+    // Closing saves nothing and leaves the window where it is.
+    Store::Clear();
+    Click(w);
+    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+    EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Closed)");
+    EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[0]);
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(ListsEnabled(w, true));
+    EXPECT_TRUE(Store::Read().empty());
+}
+
+TEST_F(PortControl, EachIncorrectSettingGetsItsMessageAndThePortStaysClosed)
+{
+    struct { const char *dataBits, *parity, *stopBits; std::vector<std::string> messages; } cases[] = {
+        { "6", "None", "1", { "Data Bits is not correct!" } },
+        { "5", "x", "1", { "Data Bits is not correct!", "Parity Value is not correct!" } },
+        { "8", "Nonee", "1.50", { "Parity Value is not correct!", "Stop Bits Value is not correct!" } },
+        { "", "", "", { "Data Bits is not correct!", "Parity Value is not correct!", "Stop Bits Value is not correct!" } },
+    };
+    RunningWindow w;
+    for (auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dataBits << "/" << c.parity << "/" << c.stopBits);
+        boxes.texts.clear();
+        Type(w, IDC_COMBO_DATABITS, c.dataBits);
+        Type(w, IDC_COMBO_PARITY, c.parity);
+        Type(w, IDC_COMBO_STOPBITS, c.stopBits);
+        Click(w);
+        EXPECT_EQ(boxes.texts, c.messages);
+        EXPECT_FALSE(w.dlg.m_port.IsOpen());
+        EXPECT_TRUE(IsWindowVisible(w.hwnd));
+        EXPECT_TRUE(ListsEnabled(w, true));
+    }
+    EXPECT_TRUE(Store::Read().empty());
+}
+
+TEST_F(PortControl, APortThatCannotBeOpenedLeavesTheWindowAsItWas)
+{
+    RunningWindow w;
+    CBufferedCommPort other;   // another program holds COM1
+    ASSERT_TRUE(other.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    Click(w);
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{ "The specified port cannot be opened!" });
+    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(Store::Read().empty());
+
+    // An empty port name is no request at all.
+    boxes.texts.clear();
+    Type(w, IDC_COMBO_PORT, "");
+    Click(w);
+    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+}
+
+TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
+{
+    KeySink sink;
+    RunningWindow w;
+    Type(w, IDC_COMBO_PORT, " COM 12 ");   // trimmed, spaces removed: COM12:
+    Click(w);
+    ASSERT_TRUE(w.dlg.m_port.IsOpen());
+    sink.Activate();
+    VirtualLine::Send("COM12", "4006381333931\r\n");
+    ASSERT_TRUE(sink.WaitForChars(14));
+    Wait(sink, 400);
+    EXPECT_EQ(sink.text, L"4006381333931\r");
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONASTERISK });
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r\n");
+
+    // Blink ticks alternate the icons, and the Last Scan still holds the scan
+    // although every poll since came back empty.
+    size_t before = tray.calls.size();
+    Wait(sink, 2100);
+    std::vector<HICON> icons;
+    for (size_t i = before; i < tray.calls.size(); i++) icons.push_back(tray.calls[i].nid.hIcon);
+    ASSERT_GE(icons.size(), 2u);
+    EXPECT_NE(icons[0], icons[1]);
+    CString lastScan;
+    w.OnWindowThread([&] { lastScan = w.dlg.m_strLastScan; });
+    EXPECT_EQ(lastScan, "4006381333931\r\n");
+    EXPECT_EQ(beeps.beeps.size(), 1u);
+}
+
+TEST_F(PortControl, ABurstArrivesInPiecesOfAtMost254WithNothingLost)
+{
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    sink.Activate();
+    std::string burst;
+    for (int i = 0; i < 600; i++) burst += (char)('a' + i % 26);
+    VirtualLine::Send("COM1", burst);
+    ASSERT_TRUE(sink.WaitForChars(600, 20000));
+    Wait(sink, 700);
+    EXPECT_EQ(sink.text, std::wstring(burst.begin(), burst.end()));
+    EXPECT_EQ(beeps.beeps.size(), 3u);                        // 254 + 254 + 92
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), burst.substr(508));
+}
+
+TEST_F(PortControl, AScanWhileTheWindowIsInFrontIsShownButNotTyped)
+{
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    ShowWindow(w.hwnd, SW_SHOW);
+    SetForegroundWindow(w.hwnd);
+    Wait(sink, 200);
+    ASSERT_EQ(GetForegroundWindow(), w.hwnd);
+    VirtualLine::Send("COM1", "PO-2026/118-AB\r");
+    Wait(sink, 900);
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "PO-2026/118-AB\r");
+    EXPECT_TRUE(sink.text.empty());
+    EXPECT_TRUE(beeps.beeps.empty());
+}
