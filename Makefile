@@ -19,5 +19,8 @@ build32: deps
 test: build build32
 	cd $(BUILD) && ctest --output-on-failure
 
+run: build
+	@BUILD=$(BUILD) tools/run.sh
+
 clean:
 	rm -rf $(BUILD) $(BUILD32)

@@ -7,6 +7,7 @@ have() { command -v "$1" >/dev/null 2>&1; }
 have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64)
 have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
 [ -x /usr/lib/wine/wine64 ]       || need+=(wine wine64)
+[ -f /usr/share/wine/fonts/tahoma.ttf ] || need+=(fonts-wine)
 have Xvfb    || need+=(xvfb)
 have socat   || need+=(socat)
 have trayer  || need+=(trayer)
