@@ -30,15 +30,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 
-rm -f "$dir/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
-echo $! >"$dir/xvfb.pid"
-for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
-display=":$(cat "$dir/display")"
-
-DISPLAY=$display trayer --edge bottom --align right --widthtype pixel --width 200 \
-    --heighttype pixel --height 32 >"$dir/trayer.log" 2>&1 &
-echo $! >"$dir/trayer.pid"
+. "$src/tools/xdisplay.sh"
+start_private_display "$dir" 1280x1024
+echo "$xvfb_pid" >"$dir/xvfb.pid"
+echo "$trayer_pid" >"$dir/trayer.pid"
+display=$DISPLAY
 
 rm -f "$dir/vline.port"
 python3 "$src/tools/vline.py" serve --prefix "$WINEPREFIX" --dir "$dir" \

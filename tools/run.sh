@@ -14,6 +14,7 @@
 # --docs also copies the screenshots to docs/ for the README.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/xdisplay.sh
 
 docs=0
 for arg in "$@"; do
@@ -61,21 +62,7 @@ private=1
 if [ $docs = 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     private=0
 else
-    # -displayfd picks a free display number, so this never clashes with
-    # another X server (the tests start their own too).
-    rm -f "$run/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run/display" >"$run/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.1; done
-    [ -s "$run/display" ] || { echo "Xvfb did not start:" >&2; cat "$run/xvfb.log" >&2; exit 1; }
-    DISPLAY=:$(cat "$run/display")
-    export DISPLAY
-    # Wine docks its tray icons only if a tray host is there when its
-    # desktop process starts; otherwise it shows them in a window of its own.
-    trayer --edge bottom --align right --widthtype pixel --width 200 \
-        --heighttype pixel --height 32 >"$run/trayer.log" 2>&1 &
-    trayer_pid=$!
-    for _ in $(seq 50); do xdotool search --classname '^panel$' >/dev/null 2>&1 && break; sleep 0.1; done
+    start_private_display "$run" 1024x768
 fi
 
 # ---- prefix ----------------------------------------------------------------
