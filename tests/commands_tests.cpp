@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "support/KeySink.h"
+#include "support/Program.h"
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
+#include "support/Wait.h"
 #include "support/Store.h"
 
 namespace {
@@ -23,15 +25,6 @@ protected:
     MessageBoxRecorder boxes;
     BeepRecorder beeps;
 };
-
-template <class F> bool WaitUntil(F done, DWORD ms = 3000)
-{
-    for (DWORD t = 0; t < ms; t += 20) {
-        if (done()) return true;
-        Sleep(20);
-    }
-    return done();
-}
 
 // The texts of a dialog's children, in order.
 std::vector<std::string> ChildTexts(HWND hDlg)
@@ -61,12 +54,6 @@ PopupMenu OpenTrayMenu(RunningWindow& w)
         menu.items.push_back((GetMenuState(hMenu, i, MF_BYPOSITION) & MF_SEPARATOR) ? "-" : text);
     }
     return menu;
-}
-
-void PressKey(BYTE vk)
-{
-    keybd_event(vk, 0, 0, 0);
-    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
 }
 
 // Chooses a menu item with the keyboard, as a user would: Down from the top.

@@ -1,0 +1,260 @@
+// The real program as a user meets it: started as its own process, driven
+// through its window, the tray host's icon and the keyboard, scanning into
+// another program's window.
+#include <gtest/gtest.h>
+#include "../res/resource.h"
+#include "../serial/CommPort.h"
+#include "support/KeySink.h"
+#include "support/Program.h"
+#include "support/Recorders.h"
+#include "support/Store.h"
+#include "support/VirtualLine.h"
+#include "support/Wait.h"
+
+namespace {
+
+const int kLists[6] = { IDC_COMBO_PORT, IDC_COMBO_BAUDRATE, IDC_COMBO_DATABITS,
+                        IDC_COMBO_PARITY, IDC_COMBO_STOPBITS, IDC_COMBO_FLOWCONTROL };
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { Store::Clear(); }
+    void TearDown() override { Store::Clear(); }
+
+    bool ListsEnabled(const Program& p, bool enabled)
+    {
+        for (int id : kLists)
+            if ((IsWindowEnabled(p.Item(id)) != FALSE) != enabled) return false;
+        return true;
+    }
+    // Opens the port with the button and checks that no message came.
+    void Open(const Program& p)
+    {
+        p.Click(IDC_BTN_OPENCLOSE);
+        ASSERT_FALSE(p.HasMessageBox()) << p.TakeMessageBox()[1];
+        ASSERT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+    }
+    // What the device sends, and what the sink then receives.
+    std::wstring Scan(KeySink& sink, const std::string& port, const std::string& bytes,
+                      size_t nExpected)
+    {
+        sink.text.clear();
+        VirtualLine::Send(port, bytes);
+        sink.WaitForChars(nExpected, 10000);
+        sink.Pump(700);   // two more polls: nothing else may come
+        return sink.text;
+    }
+    // The line can be opened again: nobody holds it. A refusal here is
+    // recorded, not shown: a box in the test itself would wait for ever.
+    bool PortFree(const char* port)
+    {
+        MessageBoxRecorder boxes;
+        CBufferedCommPort other;
+        return other.OpenPort(port, 9600, 8, NOPARITY, ONESTOPBIT) != FALSE;
+    }
+};
+
+} // namespace
+
+TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides)
+{
+    Program p;
+    KeySink sink;
+    p.SetText(IDC_COMBO_BAUDRATE, "19200");
+    Open(p);
+    EXPECT_FALSE(IsWindowVisible(p.hwnd));
+    EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    EXPECT_TRUE(ListsEnabled(p, false));
+    auto stored = Store::Read();
+    const std::pair<const char*, const char*> expected[] = {
+        { "COMMPORT", "COM 1" }, { "BAUDRATE", "19200" }, { "DATABITS", "8" },
+        { "PARITY", "None" }, { "StopBit", "1" }, { "FlowControl", "None" } };
+    ASSERT_EQ(stored.size(), 6u);
+    for (auto& e : expected)
+        EXPECT_EQ(stored[e.first].bytes, std::string(e.second) + '\0') << e.first;
+    EXPECT_EQ(VirtualLine::Settings("COM1")["speed"], "19200");
+
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "4006381333931\r", 14), L"4006381333931\r");
+    EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), "4006381333931\r");
+    // Code 128 with letters and punctuation; CR LF at the end is one Enter.
+    EXPECT_EQ(Scan(sink, "COM1", "AB-12/x.y+Z%$\r\n", 14), L"AB-12/x.y+Z%$\r");
+
+    // 600 bytes at once come in pieces of at most 254 a tick; none is lost.
+    std::string burst;
+    for (int i = 0; i < 600; i++) burst += "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"[i % 62];
+    EXPECT_EQ(Scan(sink, "COM1", burst, 600), std::wstring(burst.begin(), burst.end()));
+
+    // The close leaves the program hidden and saves nothing.
+    Store::Clear();
+    p.Click(IDC_BTN_OPENCLOSE);
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+    EXPECT_FALSE(IsWindowVisible(p.hwnd));
+    EXPECT_TRUE(ListsEnabled(p, true));
+    EXPECT_TRUE(Store::Read().empty());
+    EXPECT_TRUE(PortFree("COM1:"));
+}
+
+TEST_F(EndToEnd, AScanWhileTheProgramItselfIsInTheForegroundIsShownButNotTyped)
+{
+    Program p;
+    KeySink sink;
+    Open(p);
+    p.OnTrayIcon(WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(p.hwnd) != FALSE; }));
+    SetForegroundWindow(p.hwnd);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == p.hwnd; }));
+    std::string before[6];
+    for (int i = 0; i < 6; i++) before[i] = p.Text(kLists[i]);
+
+    EXPECT_EQ(Scan(sink, "COM1", "12345\r", 0), L"");
+    EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), "12345\r");
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(p.Text(kLists[i]), before[i]) << "keys reached the program's own control " << kLists[i];
+}
+
+TEST_F(EndToEnd, IncorrectSettingsAndAHeldPortAreRefusedWithTheirMessages)
+{
+    Program p;
+    p.SetText(IDC_COMBO_DATABITS, "6");
+    p.Click(IDC_BTN_OPENCLOSE);
+    auto box = p.TakeMessageBox();
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(box[1], "Data Bits is not correct!");
+    EXPECT_FALSE(p.HasMessageBox());
+
+    p.SetText(IDC_COMBO_DATABITS, "5");
+    p.SetText(IDC_COMBO_PARITY, "x");
+    p.Click(IDC_BTN_OPENCLOSE);
+    box = p.TakeMessageBox();
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(box[1], "Data Bits is not correct!");
+    box = p.TakeMessageBox();
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(box[1], "Parity Value is not correct!");
+    p.Sync();
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(IsWindowVisible(p.hwnd));
+    EXPECT_TRUE(ListsEnabled(p, true));
+    EXPECT_TRUE(Store::Read().empty());
+
+    p.SetText(IDC_COMBO_DATABITS, "8");
+    p.SetText(IDC_COMBO_PARITY, "None");
+    CBufferedCommPort holder;
+    ASSERT_TRUE(holder.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    p.Click(IDC_BTN_OPENCLOSE);
+    box = p.TakeMessageBox();
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(box[1], "The specified port cannot be opened!");
+    p.Sync();
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(Store::Read().empty());
+}
+
+TEST_F(EndToEnd, APortNamedWithASpaceAndTwoDigitsWorks)
+{
+    Program p;
+    KeySink sink;
+    p.SetText(IDC_COMBO_PORT, "COM 12");
+    Open(p);
+    EXPECT_EQ(Store::Read()["COMMPORT"].bytes, std::string("COM 12") + '\0');
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM12", "9781234567897\r", 14), L"9781234567897\r");
+}
+
+TEST_F(EndToEnd, TheTrayIconRestoresTogglesThePortAndEndsTheProgram)
+{
+    Program p;
+    HWND hIcon = p.TrayIcon();
+    ASSERT_NE(hIcon, (HWND)NULL) << "no icon in the tray host";
+
+    // Restore right after the start, and after a minimise hid the program.
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(1));
+    EXPECT_TRUE(IsWindowVisible(p.hwnd));
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(p.hwnd); }));
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(1));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(p.hwnd) != FALSE; }));
+
+    // The port item opens and closes the port as the button does.
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+    EXPECT_FALSE(IsWindowVisible(p.hwnd));
+    EXPECT_EQ(Store::Read().size(), 6u);
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(PortFree("COM1:"));
+
+    // A double-click brings back only a hidden program; the window here was
+    // hidden by the open, which a close does not undo.
+    p.OnTrayIcon(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(p.hwnd) != FALSE; }));
+
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(3));
+    EXPECT_TRUE(p.WaitForExit());
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); })) << "a dead icon is left in the tray";
+}
+
+TEST_F(EndToEnd, EnterEscapeAndCloseEndTheProgramAndTakeTheTrayIconAlong)
+{
+    for (BYTE vk : { VK_RETURN, VK_ESCAPE }) {
+        Program p;
+        HWND hIcon = p.TrayIcon();
+        ASSERT_NE(hIcon, (HWND)NULL);
+        SetForegroundWindow(p.hwnd);
+        ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == p.hwnd; }));
+        PressKey(vk);
+        EXPECT_TRUE(p.WaitForExit()) << "key " << (int)vk;
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); })) << "key " << (int)vk;
+    }
+
+    // Close with the port open: the process ends and lets go of the line.
+    Program p;
+    HWND hIcon = p.TrayIcon();
+    Open(p);
+    EXPECT_FALSE(PortFree("COM1:"));
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(p.WaitForExit());
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); }));
+    EXPECT_TRUE(PortFree("COM1:"));
+}
+
+// The whole road once, as a user takes it.
+TEST_F(EndToEnd, StartPickOpenScanRestoreCloseFromTheTrayExit)
+{
+    Program p;
+    KeySink sink;
+    p.SetText(IDC_COMBO_PORT, "COM2");
+    p.SetText(IDC_COMBO_BAUDRATE, "4800");
+    p.SetText(IDC_COMBO_STOPBITS, "2");
+    Open(p);
+    auto tty = VirtualLine::Settings("COM2");
+    EXPECT_EQ(tty["speed"], "4800");
+    EXPECT_EQ(tty["cstopb"], "1");
+
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM2", "0012345678905\r\n", 14), L"0012345678905\r");
+
+    p.OnTrayIcon(WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(p.hwnd) != FALSE; }));
+    p.Sync();
+    EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), "0012345678905\r\n");
+
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));   // Close Port
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(ListsEnabled(p, true));
+
+    HWND hIcon = p.TrayIcon();
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(3));   // Exit
+    EXPECT_TRUE(p.WaitForExit());
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); }));
+    EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string("4800") + '\0');
+}
