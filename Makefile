@@ -22,5 +22,8 @@ test: build build32
 run: build
 	@BUILD=$(BUILD) tools/run.sh
 
+bench: build
+	@BUILD=$(BUILD) tools/bench.sh
+
 clean:
 	rm -rf $(BUILD) $(BUILD32)

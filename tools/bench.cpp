@@ -1,0 +1,137 @@
+// Measures the program end to end, as the tests drive it: the real executable
+// reading a virtual serial line and typing into a window of this process.
+// Prints scan-to-keystroke latency, the sustained rate of back-to-back
+// bursts, and the processor time of an open, idle port. Run by tools/bench.sh.
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include "../res/resource.h"
+#include "../tests/support/KeySink.h"
+#include "../tests/support/Program.h"
+#include "../tests/support/Store.h"
+#include "../tests/support/VirtualLine.h"
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart * 1000.0 / freq.QuadPart;
+}
+
+// Pumps the sink's messages, waking on each one, and returns the moment its
+// text reached n characters (0 when it did not within the timeout).
+double WaitForChars(KeySink& sink, size_t n, DWORD dwTimeoutMs)
+{
+    double start = Now();
+    while (Now() - start < dwTimeoutMs) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            if (sink.text.size() >= n) return Now();
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    }
+    return 0;
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    size_t i = (size_t)(p / 100.0 * (v.size() - 1) + 0.5);
+    return v[i];
+}
+
+int Latency(KeySink& sink, int nScans)
+{
+    const std::string scan = "4006381333931\r";   // EAN-13 and CR: 14 keys
+    std::vector<double> ms;
+    srand(1);
+    for (int i = 0; i < nScans; i++) {
+        // arrive at every phase of the 300 ms poll
+        Sleep(50 + rand() % 300);
+        sink.text.clear();
+        VirtualLine::Send("COM1", scan);
+        double sent = Now();
+        double typed = WaitForChars(sink, scan.size(), 5000);
+        if (typed == 0) {
+            printf("scan %d: only %u of %u keys arrived\n", i + 1, (unsigned)sink.text.size(),
+                   (unsigned)scan.size());
+            return 1;
+        }
+        ms.push_back(typed - sent);
+    }
+    printf("latency, last byte written to last key received, %d scans of %u bytes:\n",
+           nScans, (unsigned)scan.size());
+    printf("  min %.0f ms, median %.0f ms, 95th percentile %.0f ms, max %.0f ms\n",
+           *std::min_element(ms.begin(), ms.end()), Percentile(ms, 50), Percentile(ms, 95),
+           *std::max_element(ms.begin(), ms.end()));
+    return 0;
+}
+
+int Rate(KeySink& sink, int nBursts, int nBytes)
+{
+    std::string burst;
+    for (int i = 0; i < nBytes; i++)
+        burst += "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"[i % 62];
+    Sleep(700);
+    sink.text.clear();
+    double start = Now();
+    for (int i = 0; i < nBursts; i++)
+        VirtualLine::Send("COM1", burst);
+    size_t total = (size_t)nBursts * nBytes;
+    double done = WaitForChars(sink, total, 60000);
+    if (done == 0 || sink.text.size() != total) {
+        printf("bursts: %u of %u characters arrived\n", (unsigned)sink.text.size(), (unsigned)total);
+        return 1;
+    }
+    printf("sustained rate, %d back-to-back bursts of %d bytes: %.0f characters/s (%.1f s)\n",
+           nBursts, nBytes, total * 1000.0 / (done - start), (done - start) / 1000.0);
+    return 0;
+}
+
+int IdleCpu(Program& p, KeySink& sink, int nSeconds)
+{
+    double before = p.CpuMs();
+    sink.Pump(nSeconds * 1000);
+    double used = p.CpuMs() - before;
+    printf("processor time with the port open and idle, over %d s: %.0f ms per minute (%.2f%% of one processor)\n",
+           nSeconds, used * 60.0 / nSeconds, used / (nSeconds * 10.0));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int nScans = argc > 1 ? atoi(argv[1]) : 120;
+    int nIdleSeconds = argc > 2 ? atoi(argv[2]) : 60;
+    setvbuf(stdout, NULL, _IONBF, 0);
+    try {
+        Store::Clear();
+        Program p;
+        KeySink sink;
+        p.Click(IDC_BTN_OPENCLOSE);
+        if (p.Text(IDC_BTN_OPENCLOSE) != "&Close Port") {
+            printf("the port did not open\n");
+            return 1;
+        }
+        sink.Activate();
+        printf("bounds the design sets: one read every 300 ms, at most 254 bytes a read,\n"
+               "  so up to 300 ms of waiting and at most %.0f characters/s\n", 254 / 0.3);
+        int rc = Latency(sink, nScans);
+        if (rc == 0) rc = Rate(sink, 10, 508);
+        if (rc == 0) rc = IdleCpu(p, sink, nIdleSeconds);
+        Store::Clear();
+        return rc;
+    } catch (const std::exception& e) {
+        printf("benchmark failed: %s\n", e.what());
+        return 1;
+    }
+}
