@@ -1,5 +1,6 @@
 # make test: install what is missing, build (64-bit, and the compile-only
 # 32-bit build), run every test under Wine.  make run: start the program.
+# make bench: measure the program end to end and print the figures.
 BUILD ?= build
 BUILD32 ?= build-i686
 

@@ -5,6 +5,7 @@
 #include "../res/resource.h"
 #include "../serial/CommPort.h"
 #include "support/KeySink.h"
+#include "support/Lists.h"
 #include "support/Program.h"
 #include "support/Recorders.h"
 #include "support/Store.h"
@@ -13,20 +14,11 @@
 
 namespace {
 
-const int kLists[6] = { IDC_COMBO_PORT, IDC_COMBO_BAUDRATE, IDC_COMBO_DATABITS,
-                        IDC_COMBO_PARITY, IDC_COMBO_STOPBITS, IDC_COMBO_FLOWCONTROL };
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { Store::Clear(); }
     void TearDown() override { Store::Clear(); }
 
-    bool ListsEnabled(const Program& p, bool enabled)
-    {
-        for (int id : kLists)
-            if ((IsWindowEnabled(p.Item(id)) != FALSE) != enabled) return false;
-        return true;
-    }
     // Opens the port with the button and checks that no message came.
     void Open(const Program& p)
     {
@@ -64,7 +56,7 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     Open(p);
     EXPECT_FALSE(IsWindowVisible(p.hwnd));
     EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Open");
-    EXPECT_TRUE(ListsEnabled(p, false));
+    EXPECT_TRUE(ListsEnabled(p.hwnd, false));
     auto stored = Store::Read();
     const std::pair<const char*, const char*> expected[] = {
         { "COMMPORT", "COM 1" }, { "BAUDRATE", "19200" }, { "DATABITS", "8" },
@@ -91,7 +83,7 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
     EXPECT_FALSE(IsWindowVisible(p.hwnd));
-    EXPECT_TRUE(ListsEnabled(p, true));
+    EXPECT_TRUE(ListsEnabled(p.hwnd, true));
     EXPECT_TRUE(Store::Read().empty());
     EXPECT_TRUE(PortFree("COM1:"));
 }
@@ -136,7 +128,7 @@ TEST_F(EndToEnd, IncorrectSettingsAndAHeldPortAreRefusedWithTheirMessages)
     p.Sync();
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_TRUE(IsWindowVisible(p.hwnd));
-    EXPECT_TRUE(ListsEnabled(p, true));
+    EXPECT_TRUE(ListsEnabled(p.hwnd, true));
     EXPECT_TRUE(Store::Read().empty());
 
     p.SetText(IDC_COMBO_DATABITS, "8");
@@ -249,7 +241,7 @@ TEST_F(EndToEnd, StartPickOpenScanRestoreCloseFromTheTrayExit)
     p.OnTrayIcon(WM_RBUTTONDOWN);
     ASSERT_TRUE(p.ChooseFromTrayMenu(2));   // Close Port
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
-    EXPECT_TRUE(ListsEnabled(p, true));
+    EXPECT_TRUE(ListsEnabled(p.hwnd, true));
 
     HWND hIcon = p.TrayIcon();
     p.OnTrayIcon(WM_RBUTTONDOWN);

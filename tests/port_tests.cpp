@@ -4,15 +4,13 @@
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "support/KeySink.h"
+#include "support/Lists.h"
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
 #include "support/Store.h"
 #include "support/VirtualLine.h"
 
 namespace {
-
-const int kLists[6] = { IDC_COMBO_PORT, IDC_COMBO_BAUDRATE, IDC_COMBO_DATABITS,
-                        IDC_COMBO_PARITY, IDC_COMBO_STOPBITS, IDC_COMBO_FLOWCONTROL };
 
 class PortControl : public ::testing::Test {
 protected:
@@ -27,12 +25,6 @@ protected:
     void Type(RunningWindow& w, int nID, const char* text) { SetWindowTextA(w.Item(nID), text); }
     // Lets the poll timer run while the sink takes what is typed.
     void Wait(KeySink& sink, DWORD ms) { sink.Pump(ms); }
-    bool ListsEnabled(RunningWindow& w, bool enabled)
-    {
-        for (int id : kLists)
-            if ((IsWindowEnabled(w.Item(id)) != FALSE) != enabled) return false;
-        return true;
-    }
     std::string LastTip() const
     {
         for (auto it = tray.calls.rbegin(); it != tray.calls.rend(); ++it)
@@ -62,7 +54,7 @@ TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[1]);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
     EXPECT_TRUE(w.dlg.m_bHidden);
-    EXPECT_TRUE(ListsEnabled(w, false));
+    EXPECT_TRUE(ListsEnabled(w.hwnd, false));
 
     auto tty = VirtualLine::Settings("COM1");
     EXPECT_EQ(tty["speed"], "19200");
@@ -84,7 +76,7 @@ TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Closed)");
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[0]);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
-    EXPECT_TRUE(ListsEnabled(w, true));
+    EXPECT_TRUE(ListsEnabled(w.hwnd, true));
     EXPECT_TRUE(Store::Read().empty());
 }
 
@@ -107,7 +99,7 @@ TEST_F(PortControl, EachIncorrectSettingGetsItsMessageAndThePortStaysClosed)
         EXPECT_EQ(boxes.texts, c.messages);
         EXPECT_FALSE(w.dlg.m_port.IsOpen());
         EXPECT_TRUE(IsWindowVisible(w.hwnd));
-        EXPECT_TRUE(ListsEnabled(w, true));
+        EXPECT_TRUE(ListsEnabled(w.hwnd, true));
     }
     EXPECT_TRUE(Store::Read().empty());
 }
