@@ -73,8 +73,7 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     EXPECT_EQ(Scan(sink, "COM1", "AB-12/x.y+Z%$\r\n", 14), L"AB-12/x.y+Z%$\r");
 
     // 600 bytes at once come in pieces of at most 254 a tick; none is lost.
-    std::string burst;
-    for (int i = 0; i < 600; i++) burst += "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"[i % 62];
+    std::string burst = VirtualLine::Burst(600);
     EXPECT_EQ(Scan(sink, "COM1", burst, 600), std::wstring(burst.begin(), burst.end()));
 
     // The close leaves the program hidden and saves nothing.

@@ -25,7 +25,8 @@ double Now()
 }
 
 // Pumps the sink's messages, waking on each one, and returns the moment its
-// text reached n characters (0 when it did not within the timeout).
+// text reached n characters (0 when it did not within the timeout). The
+// sink's own wait sleeps between looks, which would blur the figure.
 double WaitForChars(KeySink& sink, size_t n, DWORD dwTimeoutMs)
 {
     double start = Now();
@@ -77,9 +78,7 @@ int Latency(KeySink& sink, int nScans)
 
 int Rate(KeySink& sink, int nBursts, int nBytes)
 {
-    std::string burst;
-    for (int i = 0; i < nBytes; i++)
-        burst += "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"[i % 62];
+    std::string burst = VirtualLine::Burst(nBytes);
     Sleep(700);
     sink.text.clear();
     double start = Now();

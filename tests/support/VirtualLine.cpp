@@ -42,6 +42,15 @@ void VirtualLine::Send(const std::string& port, const std::string& bytes)
         throw std::runtime_error("virtual line write failed: " + reply);
 }
 
+std::string VirtualLine::Burst(size_t nBytes)
+{
+    static const char kChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    std::string burst;
+    for (size_t i = 0; i < nBytes; i++)
+        burst += kChars[i % (sizeof kChars - 1)];
+    return burst;
+}
+
 std::map<std::string, std::string> VirtualLine::Settings(const std::string& port)
 {
     std::istringstream reply(Request("TERMIOS " + port));

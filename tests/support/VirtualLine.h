@@ -8,6 +8,8 @@
 namespace VirtualLine {
 // Sends the bytes from the device end of the line; they arrive at the port.
 void Send(const std::string& port, const std::string& bytes);
+// nBytes of digits and letters, each typed by one key (with Shift at most).
+std::string Burst(size_t nBytes);
 // The settings of the port's tty: speed, csize, parenb, parodd, cmspar,
 // cstopb, crtscts, ixon, ixoff, dtr, rts.
 std::map<std::string, std::string> Settings(const std::string& port);
