@@ -2,11 +2,6 @@
 #include "../res/resource.h"
 #include "../ui/WedgeDlg.h"
 
-CWedgeApp* GetWedgeApp()
-{
-    return static_cast<CWedgeApp*>(AfxGetApp());
-}
-
 void CWedgeApp::LoadIconSet()
 {
     const UINT ids[3] = { IDI_IDLE, IDI_ACTIVE, IDI_IDLE };
@@ -20,7 +15,7 @@ BOOL CWedgeApp::InitInstance()
     SetRegistryKey("Local AppWizard-Generated Applications");
     LoadIconSet();
 
-    CWedgeDlg dlg;
+    CWedgeDlg dlg(m_iconSet);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = NULL;

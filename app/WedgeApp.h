@@ -12,5 +12,3 @@ public:
     // 0 and 2 the idle icon, 1 the active one. The tray icon keeps a pointer to it.
     HICON m_iconSet[3] = {};
 };
-
-CWedgeApp* GetWedgeApp();

@@ -18,14 +18,14 @@ public:
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return 0; }
 
-    // The per-user profile location; the program keeps its own settings elsewhere.
-    void SetRegistryKey(LPCSTR pszRegistryKey) { m_strRegistryKey = pszRegistryKey; }
+    // The per-user profile location. Nothing reads it: the program keeps its
+    // settings under a machine-wide key of its own.
+    void SetRegistryKey(LPCSTR) {}
     // Hides the main window and its owned windows and sends it to the bottom.
     void HideApplication();
 
     CWnd* m_pMainWnd = NULL;
     CString m_strAppName;
-    CString m_strRegistryKey;
 };
 
 CWinApp* AfxGetApp();

@@ -13,5 +13,4 @@ public:
     int AddString(LPCSTR psz) { return (int)SendMessage(CB_ADDSTRING, 0, (LPARAM)psz); }
     int GetCount() { return (int)SendMessage(CB_GETCOUNT, 0, 0); }
     int SetCurSel(int nSelect) { return (int)SendMessage(CB_SETCURSEL, nSelect, 0); }
-    int GetCurSel() { return (int)SendMessage(CB_GETCURSEL, 0, 0); }
 };

@@ -25,7 +25,6 @@ public:
 
     CString Left(int n) const { return CString(m_str.substr(0, n)); }
     CString Right(int n) const;
-    void Delete(int nIndex, int nCount = 1) { m_str.erase(nIndex, nCount); }
     void MakeUpper() { CharUpperBuffA(&m_str[0], (DWORD)m_str.size()); }
     void Trim();
     int Remove(char ch);

@@ -126,8 +126,13 @@ void AfxSetWindowText(HWND hWnd, LPCSTR pszNew)
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
-    if (rControl.m_hWnd == NULL)
-        rControl.SubclassDlgItem(nIDC, pDX->m_pDlgWnd);
+    if (rControl.m_hWnd != NULL)
+        return;
+    HWND hWndCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+    if (rControl.HasOwnMessageMap())
+        rControl.SubclassWindow(hWndCtrl);
+    else
+        rControl.Attach(hWndCtrl);
 }
 
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)

@@ -25,7 +25,12 @@ struct AFX_MSGMAP {
     size_t nCount;
 };
 
-// Table entries by handler signature.
+// Table entries by handler signature; the signature names read result_arguments:
+//   v_v     void ()
+//   v_uw_l  void (UINT, LPARAM)         WM_SYSCOMMAND
+//   v_up    void (UINT_PTR)             WM_TIMER
+//   h_v     HICON ()                    WM_QUERYDRAGICON
+//   l_w_l   LRESULT (WPARAM, LPARAM)    messages of the program's own
 template <class T> AFX_MSGMAP_ENTRY MsgEntry(UINT msg, void (T::*pfn)())
 { return { msg, 0, 0, AfxSig::v_v, static_cast<AFX_PMSG>(pfn) }; }
 template <class T> AFX_MSGMAP_ENTRY MsgEntry(UINT msg, void (T::*pfn)(UINT, LPARAM))
@@ -59,7 +64,8 @@ public:
 
     // Routes the window's messages through WindowProc from now on.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent) { return SubclassWindow(::GetDlgItem(pParent->m_hWnd, nID)); }
+    // Takes the handle only: the window's messages go on to its own procedure.
+    void Attach(HWND hWnd) { m_hWnd = hWnd; }
 
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) { return ::SendMessageA(m_hWnd, msg, wParam, lParam); }
     void SetWindowText(LPCSTR psz) { ::SetWindowTextA(m_hWnd, psz); }
@@ -76,11 +82,16 @@ public:
     // Centres over hWndCenter (the desktop by default), kept inside the work area.
     void CenterWindow(HWND hWndCenter = ::GetDesktopWindow());
     virtual BOOL DestroyWindow() { return ::DestroyWindow(m_hWnd); }
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, NULL); }
+    BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
 
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     // The default processing of the message being handled.
     LRESULT Default();
+
+    // Whether the class has a message table of its own to route messages through.
+    bool HasOwnMessageMap() const { return GetMessageMap() != &messageMap; }
 
 protected:
     virtual void DoDataExchange(CDataExchange*) {}

@@ -24,8 +24,12 @@ void CWedgeDlg::OnPaint()
     CDC dcMem;
     dcMem.CreateCompatibleDC(&dc);
     HGDIOBJ hOldBitmap = dcMem.SelectObject(hBitmap);
+    // Larger than the 240 x 400 picture, so the copy covers the client area at
+    // any dialog font size; beyond the picture the memory context gives black.
     dc.BitBlt(0, 0, 477, 477, &dcMem, 0, 0, SRCCOPY);
     dcMem.SelectObject(hOldBitmap);
+    // A text that changed without an exchange (the blink tick's Last Scan)
+    // shows now; unchanged texts are not set again, so this paints nothing more.
     UpdateData(FALSE);
     dcMem.DeleteDC();
     ::DeleteObject(hBitmap);

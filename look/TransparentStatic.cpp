@@ -17,6 +17,9 @@ UINT TextFormatForStyle(DWORD dwStyle)
     if (dwStyle & SS_ELLIPSISMASK)  nFormat |= DT_WORD_ELLIPSIS;
     if (dwStyle & SS_ENDELLIPSIS)   nFormat |= DT_END_ELLIPSIS;
     if (dwStyle & SS_PATHELLIPSIS)  nFormat |= DT_PATH_ELLIPSIS;
+    // Bits 4 and 8 of the style type are set in the types that never wrap
+    // (SS_SIMPLE 0x0B, SS_LEFTNOWORDWRAP 0x0C), and in no plain left, centre
+    // or right text.
     if ((dwStyle & (SS_ELLIPSISMASK | SS_CENTERIMAGE | 0x0004 | 0x0008)) == 0)
         nFormat |= DT_WORDBREAK;
     return nFormat;

@@ -122,6 +122,8 @@ BOOL CCommPort::Open(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byP
         return FALSE;
     }
 
+    // Nothing waits on these events (the port is polled); the mask is the one
+    // this program has always left on the line, for drivers that act on it.
     ::SetCommMask(m_hComm, EV_CTS | EV_DSR | EV_RLSD | EV_RING);
     ::PurgeComm(m_hComm, PURGE_TXCLEAR | PURGE_RXCLEAR);
     return TRUE;

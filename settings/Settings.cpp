@@ -1,22 +1,22 @@
-// The six line settings, kept as text values under one machine-wide key.
 #include "Settings.h"
 #include "../fw/MessageBox.h"
-#include "../ui/WedgeDlg.h"
 #include <cstring>
 
 RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA };
 
-static const char kKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
+const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
+
 static const int kAreaSize = 20;   // a stored text survives a load only with at most 19 characters
 
-struct SettingValue { LPCSTR pszName; CString CWedgeDlg::* pstr; LPCSTR pszDefault; };
-static const SettingValue kValues[] = {
-    { "COMMPORT", &CWedgeDlg::m_strPort, "COM 1" },
-    { "BAUDRATE", &CWedgeDlg::m_strBaudRate, "9600" },
-    { "DATABITS", &CWedgeDlg::m_strDataBits, "8" },
-    { "PARITY", &CWedgeDlg::m_strParity, "None" },
-    { "StopBit", &CWedgeDlg::m_strStopBits, "1" },
-    { "FlowControl", &CWedgeDlg::m_strFlowControl, "None" },
+// The stored values, in the order of the six setting strings.
+struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; };
+static const SettingValue kValues[6] = {
+    { "COMMPORT", "COM 1" },
+    { "BAUDRATE", "9600" },
+    { "DATABITS", "8" },
+    { "PARITY", "None" },
+    { "StopBit", "1" },
+    { "FlowControl", "None" },
 };
 
 // Creates the key or opens it with full access; on failure the last error says why.
@@ -24,10 +24,10 @@ static HKEY OpenSettingsKey()
 {
     HKEY hKey = NULL;
     DWORD dwDisposition;
-    LONG lResult = g_registry.pfnCreateKey(HKEY_LOCAL_MACHINE, kKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+    LONG lResult = g_registry.pfnCreateKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
                                            KEY_ALL_ACCESS, NULL, &hKey, &dwDisposition);
     if (lResult != ERROR_SUCCESS)
-        lResult = g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_ALL_ACCESS, &hKey);
+        lResult = g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_ALL_ACCESS, &hKey);
     if (lResult != ERROR_SUCCESS) {
         // The registry returns its error rather than setting the thread's.
         ::SetLastError((DWORD)lResult);
@@ -36,13 +36,15 @@ static HKEY OpenSettingsKey()
     return hKey;
 }
 
-void CWedgeDlg::LoadSettings()
+void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBits,
+                      CString& strParity, CString& strStopBits, CString& strFlowControl)
 {
+    CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
     try {
         char areas[6][kAreaSize] = {};
         HKEY hKey = OpenSettingsKey();
         // Reading needs no write access: settings an administrator stored still load.
-        if (hKey == NULL && g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        if (hKey == NULL && g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
             return;
         for (int i = 0; i < 6; i++) {
             DWORD dwType, dwSize = kAreaSize;
@@ -51,7 +53,7 @@ void CWedgeDlg::LoadSettings()
         }
         ::RegCloseKey(hKey);
         for (int i = 0; i < 6; i++) {
-            CString& str = this->*kValues[i].pstr;
+            CString& str = *settings[i];
             str = CString(areas[i], (int)strnlen(areas[i], kAreaSize));
             if (str.IsEmpty() || str.GetLength() == kAreaSize)
                 str = kValues[i].pszDefault;
@@ -61,19 +63,20 @@ void CWedgeDlg::LoadSettings()
     }
 }
 
-void CWedgeDlg::SaveSettings()
+void SavePortSettings(const CString& strPort, const CString& strBaudRate, const CString& strDataBits,
+                      const CString& strParity, const CString& strStopBits, const CString& strFlowControl)
 {
+    const CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
     try {
-        UpdateData(TRUE);
         HKEY hKey = OpenSettingsKey();
         if (hKey == NULL) {
             ShowSystemErrorText(::GetLastError());
             return;
         }
         // Each text is stored whole, with its terminating NUL counted.
-        for (const SettingValue& value : kValues) {
-            const CString& str = this->*value.pstr;
-            ::RegSetValueExA(hKey, value.pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
+        for (int i = 0; i < 6; i++) {
+            const CString& str = *settings[i];
+            ::RegSetValueExA(hKey, kValues[i].pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
         }
         ::RegCloseKey(hKey);
     } catch (...) {

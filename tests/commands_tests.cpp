@@ -73,7 +73,10 @@ TEST_F(Commands, TheAboutItemOpensTheAboutBoxWhateverItsLowBits)
         SCOPED_TRACE(cmd);
         PostMessageA(w.hwnd, WM_SYSCOMMAND, cmd, 0);
         HWND hAbout = NULL;
-        ASSERT_TRUE(WaitUntil([&] { return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL; }));
+        // shown only once its controls are made
+        ASSERT_TRUE(WaitUntil([&] {
+            return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL && IsWindowVisible(hAbout);
+        }));
         auto texts = ChildTexts(hAbout);
         EXPECT_NE(std::find(texts.begin(), texts.end(), "VimoBrindleQVmfc Version 1.0"), texts.end());
         EXPECT_NE(std::find(texts.begin(), texts.end(), "OK"), texts.end());

@@ -30,7 +30,7 @@ TEST_F(SettingsStore, TheFirstRunCreatesTheKeyAndTakesTheDefaults)
 {
     RunningWindow w;
     HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Store::kKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
     RegCloseKey(hKey);
     EXPECT_TRUE(Store::Read().empty());
     EXPECT_EQ(w.dlg.m_strPort, "COM 1");

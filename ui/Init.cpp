@@ -1,6 +1,5 @@
 // Window initialisation: system menu, icons, starting texts, tray icon, lists.
 #include "WedgeDlg.h"
-#include "../app/WedgeApp.h"
 #include "../res/resource.h"
 #include "../tray/TrayIcon.h"
 
@@ -20,9 +19,9 @@ BOOL CWedgeDlg::OnInitDialog()
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
-    ::SetWindowTextA(GetDlgItem(IDC_EDIT_LASTSCAN), "");
+    m_editLastScan.SetWindowText("");
     m_nBlinkCount = 0;
-    ::SetWindowTextA(GetDlgItem(IDC_LABEL_STATUS), "Port Status: Closed");
+    m_labelStatus.SetWindowText(kPortStates[PORT_CLOSED].pszStatus);
     CreateTrayIcon();
     UpdateData(TRUE);
     FillLists();
@@ -66,8 +65,8 @@ void CWedgeDlg::FillLists()
 
 void CWedgeDlg::CreateTrayIcon()
 {
-    m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, GetWedgeApp()->m_iconSet);
-    SetTrayTip("Vimo Brindlequaverly V1.5 (Port Closed)");
-    m_pTrayIcon->SetIcon(0);
+    m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, m_pIconSet);
+    SetTrayTip(kPortStates[PORT_CLOSED].pszTip);
+    m_pTrayIcon->SetIcon(kPortStates[PORT_CLOSED].nIcon);
     m_bHidden = TRUE;
 }

@@ -1,82 +1,62 @@
-// The one command that opens and closes the port, and the texts of each state.
+// The one command that opens and closes the port, and what each state shows.
 #include "WedgeDlg.h"
 #include "../fw/App.h"
 #include "../fw/MessageBox.h"
-#include "../res/resource.h"
 #include "../tray/TrayIcon.h"
 #include <cstdlib>
 
+const PortStateTexts kPortStates[] = {
+    /* PORT_CLOSED */ { "&Open Port", "Port Status: Closed", "Vimo Brindlequaverly V1.5 (Port Closed)", 0 },
+    /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1 },
+};
+
+namespace {
+
+// A line setting's text, upper-cased, and the code the port is given for it.
+struct SettingCode { LPCSTR pszText; BYTE byCode; };
+const SettingCode kDataBits[] = { { "8", 8 }, { "7", 7 } };
+const SettingCode kParities[] = {
+    { "NONE", NOPARITY }, { "ODD", ODDPARITY }, { "EVEN", EVENPARITY }, { "MARK", MARKPARITY }, { "SPACE", SPACEPARITY },
+};
+const SettingCode kStopBits[] = { { "1", ONESTOPBIT }, { "1.5", ONE5STOPBITS }, { "2", TWOSTOPBITS } };
+
+// Upper-cases the setting in place and finds its code; shows the message when
+// the setting is none of the texts.
+template <size_t N>
+bool LookUpSetting(CString& strSetting, const SettingCode (&codes)[N], LPCSTR pszIncorrect, BYTE& byCode)
+{
+    strSetting.MakeUpper();
+    for (const SettingCode& code : codes) {
+        if (strSetting == code.pszText) {
+            byCode = code.byCode;
+            return true;
+        }
+    }
+    AfxMessageBox(pszIncorrect, MB_OK, 0);
+    return false;
+}
+
+// "COM 1" names the device COM1: (white space trimmed, spaces removed, one colon).
+CString PortDeviceName(const CString& strPort)
+{
+    CString strName(strPort);
+    strName.Trim();
+    strName.Remove(' ');
+    if (strName.Right(1) != ":")
+        strName += ":";
+    return strName;
+}
+
+} // namespace
+
 void CWedgeDlg::OnOpenClosePort()
 {
+    // Memory can run out in any string step: the user is told, and the program goes on.
     try {
-        if (m_port.IsOpen()) {
-            m_port.Close();
-            m_btnOpenClose.SetWindowText("&Open Port");
-            UpdateData(TRUE);
-            m_labelStatus.SetWindowText("Port Status: Closed");
-            m_strStatus = "Port Status: Closed";
-            ::KillTimer(m_hWnd, m_nPollTimer);
-            ::KillTimer(m_hWnd, m_nBlinkTimer);
-            EnableSettings(true);
-            SetTrayTip("Vimo Brindlequaverly V1.5 (Port Closed)");
-            m_pTrayIcon->SetIcon(0);
-            UpdateData(FALSE);
-            return;
-        }
-
-        UpdateData(TRUE);
-        if (m_strPort.IsEmpty())
-            return;
-        DWORD dwBaudRate = (DWORD)atol(m_strBaudRate);
-
-        bool bIncorrect = false;
-        BYTE byByteSize = 0;
-        m_strDataBits.MakeUpper();
-        if (m_strDataBits == "8") byByteSize = 8;
-        else if (m_strDataBits == "7") byByteSize = 7;
-        else { AfxMessageBox("Data Bits is not correct!", MB_OK, 0); bIncorrect = true; }
-
-        BYTE byParity = 0;
-        m_strParity.MakeUpper();
-        if (m_strParity == "NONE") byParity = NOPARITY;
-        else if (m_strParity == "ODD") byParity = ODDPARITY;
-        else if (m_strParity == "EVEN") byParity = EVENPARITY;
-        else if (m_strParity == "MARK") byParity = MARKPARITY;
-        else if (m_strParity == "SPACE") byParity = SPACEPARITY;
-        else { AfxMessageBox("Parity Value is not correct!", MB_OK, 0); bIncorrect = true; }
-
-        BYTE byStopBits = 0;
-        m_strStopBits.MakeUpper();
-        if (m_strStopBits == "1") byStopBits = ONESTOPBIT;
-        else if (m_strStopBits == "1.5") byStopBits = ONE5STOPBITS;
-        else if (m_strStopBits == "2") byStopBits = TWOSTOPBITS;
-        else { AfxMessageBox("Stop Bits Value is not correct!", MB_OK, 0); bIncorrect = true; }
-
-        if (bIncorrect)
-            return;
-
-        CString strPortName(m_strPort);
-        strPortName.Trim();
-        strPortName.Remove(' ');
-        if (strPortName.Right(1) != ":")
-            strPortName += ":";
-
-        if (!m_port.OpenPort(strPortName, dwBaudRate, byByteSize, byParity, byStopBits))
-            return;
-
-        UpdateData(FALSE);
-        m_btnOpenClose.SetWindowText("&Close Port");
-        m_labelStatus.SetWindowText("Port Status: Open");
-        m_strStatus = "Port Status: Open";
-        SetTrayTip("Vimo Brindlequaverly V1.5 (Port Open)");
-        m_pTrayIcon->SetIcon(1);
-        UpdateData(TRUE);
-        SaveSettings();
-        m_nPollTimer = ::SetTimer(m_hWnd, POLL_TIMER, 300, NULL);
-        m_nBlinkTimer = ::SetTimer(m_hWnd, BLINK_TIMER, 1000, NULL);
-        EnableSettings(false);
-        AfxGetApp()->HideApplication();
-        m_bHidden = TRUE;
+        if (m_port.IsOpen())
+            ClosePort();
+        else
+            OpenPortFromSettings();
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
     }
@@ -85,6 +65,54 @@ void CWedgeDlg::OnOpenClosePort()
 void CWedgeDlg::OnTrayOpenPort()
 {
     OnOpenClosePort();
+}
+
+void CWedgeDlg::OpenPortFromSettings()
+{
+    UpdateData(TRUE);
+    if (m_strPort.IsEmpty())
+        return;
+    DWORD dwBaudRate = (DWORD)atol(m_strBaudRate);
+    // Every setting is checked, so the user sees one message for each incorrect one.
+    BYTE byByteSize = 0, byParity = 0, byStopBits = 0;
+    bool bDataBits = LookUpSetting(m_strDataBits, kDataBits, "Data Bits is not correct!", byByteSize);
+    bool bParity = LookUpSetting(m_strParity, kParities, "Parity Value is not correct!", byParity);
+    bool bStopBits = LookUpSetting(m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
+    if (!bDataBits || !bParity || !bStopBits)
+        return;
+    if (!m_port.OpenPort(PortDeviceName(m_strPort), dwBaudRate, byByteSize, byParity, byStopBits))
+        return;
+
+    UpdateData(FALSE);
+    ShowPortState(PORT_OPEN);
+    UpdateData(TRUE);
+    SaveSettings();
+    m_nPollTimer = SetTimer(POLL_TIMER, 300);
+    m_nBlinkTimer = SetTimer(BLINK_TIMER, 1000);
+    EnableSettings(false);
+    AfxGetApp()->HideApplication();
+    m_bHidden = TRUE;
+}
+
+void CWedgeDlg::ClosePort()
+{
+    m_port.Close();
+    UpdateData(TRUE);
+    KillTimer(m_nPollTimer);
+    KillTimer(m_nBlinkTimer);
+    EnableSettings(true);
+    ShowPortState(PORT_CLOSED);
+    UpdateData(FALSE);
+}
+
+void CWedgeDlg::ShowPortState(PortState state)
+{
+    const PortStateTexts& texts = kPortStates[state];
+    m_btnOpenClose.SetWindowText(texts.pszButton);
+    m_labelStatus.SetWindowText(texts.pszStatus);
+    m_strStatus = texts.pszStatus;
+    SetTrayTip(texts.pszTip);
+    m_pTrayIcon->SetIcon(texts.nIcon);
 }
 
 void CWedgeDlg::EnableSettings(bool bEnable)

@@ -1,5 +1,6 @@
 #include "WedgeDlg.h"
 #include "../res/resource.h"
+#include "../settings/Settings.h"
 #include "../tray/TrayIcon.h"
 #include <algorithm>
 #include <cstring>
@@ -18,10 +19,11 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
-CWedgeDlg::CWedgeDlg(CWnd* pParent)
+CWedgeDlg::CWedgeDlg(HICON* pIconSet, CWnd* pParent)
     : CDialog(IDD_MAIN, pParent),
       m_hIcon((HICON)::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_IDLE), IMAGE_ICON,
-                                  ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED))
+                                  ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED)),
+      m_pIconSet(pIconSet)
 {
 }
 
@@ -58,6 +60,18 @@ void CWedgeDlg::DoDataExchange(CDataExchange* pDX)
     DDX_CBString(pDX, IDC_COMBO_FLOWCONTROL, m_strFlowControl);
     DDX_Control(pDX, IDC_EDIT_LASTSCAN, m_editLastScan);
     DDX_Text(pDX, IDC_EDIT_LASTSCAN, m_strLastScan);
+}
+
+void CWedgeDlg::LoadSettings()
+{
+    LoadPortSettings(m_strPort, m_strBaudRate, m_strDataBits, m_strParity, m_strStopBits, m_strFlowControl);
+}
+
+// What the lists show is what is saved.
+void CWedgeDlg::SaveSettings()
+{
+    UpdateData(TRUE);
+    SavePortSettings(m_strPort, m_strBaudRate, m_strDataBits, m_strParity, m_strStopBits, m_strFlowControl);
 }
 
 HICON CWedgeDlg::OnQueryDragIcon()

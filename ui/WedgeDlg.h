@@ -10,12 +10,20 @@ class CTrayIcon;
 
 enum { POLL_TIMER = 1, BLINK_TIMER = 2 };
 
+// What the window and the tray icon show of the port: the button's caption,
+// the status text, the tray tip and the tray icon's index in the icon set.
+enum PortState { PORT_CLOSED, PORT_OPEN };
+struct PortStateTexts { LPCSTR pszButton; LPCSTR pszStatus; LPCSTR pszTip; int nIcon; };
+extern const PortStateTexts kPortStates[];
+
 // The beep after a typed text; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
 
 class CWedgeDlg : public CDialog {
 public:
-    explicit CWedgeDlg(CWnd* pParent = NULL);
+    // The tray icon shows the icons of pIconSet (idle, active, idle), which
+    // must live as long as the window.
+    explicit CWedgeDlg(HICON* pIconSet, CWnd* pParent = NULL);
     ~CWedgeDlg() override;
 
     BOOL OnInitDialog() override;
@@ -53,6 +61,7 @@ public:
     CString m_strFlowControl;
     CEdit m_editLastScan;
     CString m_strLastScan;
+    HICON* m_pIconSet;
 
     // Initialisation
     void FillLists();
@@ -64,6 +73,7 @@ public:
     void OnOpenClosePort();
     void OnTrayOpenPort();
     void EnableSettings(bool bEnable);
+    void ShowPortState(PortState state);
     // Timers
     void OnTimer(UINT_PTR nIDEvent);
     // Window commands
@@ -83,6 +93,8 @@ protected:
     static const AFX_MSGMAP messageMap;
 
 private:
+    void OpenPortFromSettings();
+    void ClosePort();
     void SetTrayTip(LPCSTR pszTip);
     void DeleteTrayIcon();
 };

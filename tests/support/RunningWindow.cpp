@@ -18,7 +18,7 @@ LRESULT CALLBACK RunningWindow::CallProc(HWND hWnd, UINT msg, WPARAM wParam, LPA
     return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
-RunningWindow::RunningWindow() : m_hEnded(CreateEventA(NULL, TRUE, FALSE, NULL))
+RunningWindow::RunningWindow() : dlg(TestApp().m_iconSet), m_hEnded(CreateEventA(NULL, TRUE, FALSE, NULL))
 {
     static ATOM atom = [] {
         WNDCLASSA wc = {};

@@ -1,14 +1,13 @@
 #include "Store.h"
 
 namespace Store {
-const char kKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 
-void Clear() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKeyPath); }
+void Clear() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKeyPath); }
 
 void Put(const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY hKey;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
         return;
     RegSetValueExA(hKey, name, 0, type, (const BYTE*)data, size);
     RegCloseKey(hKey);
@@ -20,7 +19,7 @@ std::map<std::string, Value> Read()
 {
     std::map<std::string, Value> values;
     HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
         return values;
     for (DWORD i = 0;; i++) {
         char name[64];

@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <map>
 #include <string>
+#include "../../settings/Settings.h"
 
 namespace Store {
-extern const char kKeyPath[];
 struct Value { DWORD type; std::string bytes; };
 
 void Clear();
