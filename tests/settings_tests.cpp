@@ -9,40 +9,52 @@ namespace {
 
 const char* const kNames[6] = { "COMMPORT", "BAUDRATE", "DATABITS", "PARITY", "StopBit", "FlowControl" };
 
-void SetLists(RunningWindow& w, std::vector<std::string> texts)
+// The six setting strings, in the order they are stored.
+struct Six {
+    CString s[6];
+    void Load() { LoadPortSettings(s[0], s[1], s[2], s[3], s[4], s[5]); }
+    void Save() const { SavePortSettings(s[0], s[1], s[2], s[3], s[4], s[5]); }
+    std::vector<std::string> Texts() const
+    {
+        std::vector<std::string> texts;
+        for (const CString& str : s) texts.push_back((LPCSTR)str);
+        return texts;
+    }
+};
+
+Six Settings(std::vector<std::string> texts)
 {
-    const int ids[6] = { 1001, 1002, 1003, 1004, 1005, 1007 };
-    for (int i = 0; i < 6; i++)
-        SetWindowTextA(w.Item(ids[i]), texts[i].c_str());
+    Six six;
+    for (int i = 0; i < 6; i++) six.s[i] = texts[i].c_str();
+    return six;
 }
+
+const std::vector<std::string> kDefaults = { "COM 1", "9600", "8", "None", "1", "None" };
 
 class SettingsStore : public ::testing::Test {
 protected:
     void SetUp() override { Store::Clear(); }
     void TearDown() override { Store::Clear(); }
-    TrayRecorder tray;
     MessageBoxRecorder boxes;
 };
 
 } // namespace
 
-TEST_F(SettingsStore, TheFirstRunCreatesTheKeyAndTakesTheDefaults)
+TEST_F(SettingsStore, TheFirstLoadCreatesTheKeyAndTakesTheDefaults)
 {
-    RunningWindow w;
+    Six six;
+    six.Load();
     HKEY hKey;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
     RegCloseKey(hKey);
     EXPECT_TRUE(Store::Read().empty());
-    EXPECT_EQ(w.dlg.m_strPort, "COM 1");
-    EXPECT_EQ(w.dlg.m_strFlowControl, "None");
+    EXPECT_EQ(six.Texts(), kDefaults);
     EXPECT_TRUE(boxes.texts.empty());
 }
 
 TEST_F(SettingsStore, ASaveLeavesSixTextValuesWithTheirNulCounted)
 {
-    RunningWindow w;
-    SetLists(w, { "COM 3", "19200", "7", "Even", "2", "None" });
-    w.OnWindowThread([&] { w.dlg.SaveSettings(); });
+    Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
     auto store = Store::Read();
     const char* texts[6] = { "COM 3", "19200", "7", "Even", "2", "None" };
     ASSERT_EQ(store.size(), 6u);
@@ -50,79 +62,72 @@ TEST_F(SettingsStore, ASaveLeavesSixTextValuesWithTheirNulCounted)
         EXPECT_EQ(store[kNames[i]].type, (DWORD)REG_SZ) << kNames[i];
         EXPECT_EQ(store[kNames[i]].bytes, std::string(texts[i], strlen(texts[i]) + 1)) << kNames[i];
     }
-    EXPECT_EQ(store["COMMPORT"].bytes.size(), 6u);
 }
 
-TEST_F(SettingsStore, WhatWasSavedComesBackAtTheNextStart)
+TEST_F(SettingsStore, AnEmptyOrForeignValueTakesItsOwnDefault)
 {
-    {
-        RunningWindow w;
-        SetLists(w, { "COM 12", "115200", "7", "Mark", "1.5", "Hardware" });
-        w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-    }
-    RunningWindow w;
-    EXPECT_EQ(w.Text(1001), "COM 12");
-    EXPECT_EQ(w.Text(1002), "115200");
-    EXPECT_EQ(w.Text(1003), "7");
-    EXPECT_EQ(w.Text(1004), "Mark");
-    EXPECT_EQ(w.Text(1005), "1.5");
-    EXPECT_EQ(w.Text(1007), "Hardware");
-}
-
-TEST_F(SettingsStore, AnEmptySettingIsStoredEmptyAndLoadsAsItsDefault)
-{
-    {
-        RunningWindow w;
-        SetLists(w, { "COM 2", "", "8", "None", "1", "None" });
-        w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-        EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string(1, '\0'));
-    }
-    RunningWindow w;
-    EXPECT_EQ(w.dlg.m_strBaudRate, "9600");
+    Settings({ "COM 2", "19200", "8", "", "1", "None" }).Save();
+    EXPECT_EQ(Store::Read()["PARITY"].bytes, std::string(1, '\0'));
+    DWORD number = 0x00373031;   // bytes "107" and a NUL
+    Store::Put("StopBit", REG_DWORD, &number, sizeof number);
+    DWORD zero = 0;
+    Store::Put("FlowControl", REG_DWORD, &zero, sizeof zero);
+    Six six;
+    six.Load();
+    EXPECT_EQ(six.Texts(), (std::vector<std::string>{ "COM 2", "19200", "8", "None", "107", "None" }));
 }
 
 TEST_F(SettingsStore, ALongSettingIsStoredWholeAndLoadsAsAbsent)
 {
-    std::string longPort = "\\\\.\\SOME-VERY-LONG-DEVICE-NAME-FOR-A-SCANNER";   // 43 characters
-    {
-        RunningWindow w;
-        SetLists(w, { longPort, "19200", "8", "None", "1", "None" });
-        w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-        EXPECT_EQ(Store::Read()["COMMPORT"].bytes, longPort + '\0');
-        EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string("19200", 6));   // the others are untouched
-    }
-    RunningWindow w;
-    EXPECT_EQ(w.dlg.m_strPort, "COM 1");
-    EXPECT_EQ(w.dlg.m_strBaudRate, "19200");
+    std::string nineteen = "COM-NINETEEN-CHARS1", longPort = "\\\\.\\SOME-VERY-LONG-DEVICE-NAME-FOR-A-SCANNER";
+    Settings({ longPort, nineteen, "8", "None", "1", "None" }).Save();
+    EXPECT_EQ(Store::Read()["COMMPORT"].bytes, longPort + '\0');
+    Six six;
+    six.Load();
+    EXPECT_EQ(six.s[0], "COM 1");
+    EXPECT_EQ(six.s[1], nineteen.c_str());
 }
 
 TEST_F(SettingsStore, WithoutWriteAccessSettingsStillLoad)
 {
-    {
-        RunningWindow w;
-        SetLists(w, { "COM 4", "57600", "7", "Odd", "2", "None" });
-        w.OnWindowThread([&] { w.dlg.SaveSettings(); });
-    }
+    Settings({ "COM 4", "57600", "7", "Odd", "2", "None" }).Save();
     RegistryWithoutWriteAccess readOnly;
-    RunningWindow w;
-    EXPECT_EQ(w.Text(1001), "COM 4");
-    EXPECT_EQ(w.Text(1002), "57600");
-    EXPECT_EQ(w.Text(1004), "Odd");
+    Six six;
+    six.Load();
+    EXPECT_EQ(six.Texts(), (std::vector<std::string>{ "COM 4", "57600", "7", "Odd", "2", "None" }));
     EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST_F(SettingsStore, ARefusedSaveShowsTheSystemTextAndWritesNothing)
+TEST_F(SettingsStore, WithoutAnyAccessALoadChangesNothingAndASaveShowsTheSystemText)
 {
     RegistryWithoutWriteAccess readOnly;
-    RunningWindow w;   // the key does not exist: nothing to load, no message
-    EXPECT_EQ(w.dlg.m_strPort, "");
+    Six six = Settings({ "", "", "", "", "", "" });
+    six.Load();   // the key does not exist: nothing to load, no message
+    EXPECT_EQ(six.Texts(), std::vector<std::string>(6, ""));
     EXPECT_TRUE(boxes.texts.empty());
-    SetLists(w, { "COM 3", "19200", "7", "Even", "2", "None" });
-    w.OnWindowThread([&] { w.dlg.SaveSettings(); });
+
+    Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
     char expected[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_ACCESS_DENIED,
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, sizeof expected, NULL);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], expected);
     EXPECT_TRUE(Store::Read().empty());
+}
+
+// The window saves what its lists show and shows what was saved at its next start.
+TEST_F(SettingsStore, TheWindowSavesItsListsAndShowsThemAtTheNextStart)
+{
+    TrayRecorder tray;
+    const int ids[6] = { 1001, 1002, 1003, 1004, 1005, 1007 };
+    const std::vector<std::string> texts = { "COM 12", "115200", "7", "Mark", "1.5", "Hardware" };
+    {
+        RunningWindow w;
+        for (int i = 0; i < 6; i++)
+            SetWindowTextA(w.Item(ids[i]), texts[i].c_str());
+        w.OnWindowThread([&] { w.dlg.SaveSettings(); });
+    }
+    RunningWindow w;
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(w.Text(ids[i]), texts[i]) << ids[i];
 }
