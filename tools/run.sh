@@ -124,8 +124,8 @@ if [ $private = 1 ]; then
     python3 tools/topng.py "$run"/*.bmp
     if [ $docs = 1 ]; then
         cp "$run/screenshot.png" docs/window.png
-        cp "$run/tray-menu.png" docs/tray-menu.png
-        echo "copied to docs/window.png and docs/tray-menu.png"
+        [ -f "$run/tray-menu.png" ] && cp "$run/tray-menu.png" docs/tray-menu.png
+        echo "copied to docs/window.png$([ -f "$run/tray-menu.png" ] && echo " and docs/tray-menu.png")"
     fi
     echo "screenshots: $(cd "$run" && ls ./*.png | tr '\n' ' ')in $run"
     exit 0
