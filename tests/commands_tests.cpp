@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "support/KeySink.h"
-#include "support/Program.h"
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
 #include "support/Wait.h"
@@ -44,8 +43,7 @@ struct PopupMenu { HWND hWnd; std::vector<std::string> items; };
 PopupMenu OpenTrayMenu(RunningWindow& w)
 {
     PostMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-    PopupMenu menu = { NULL, {} };
-    WaitUntil([&] { return (menu.hWnd = FindWindowA("#32768", NULL)) != NULL && IsWindowVisible(menu.hWnd); });
+    PopupMenu menu = { Drive::PopupMenu(), {} };
     if (!menu.hWnd) return menu;
     HMENU hMenu = (HMENU)SendMessageA(menu.hWnd, MN_GETHMENU, 0, 0);
     for (int i = 0; i < GetMenuItemCount(hMenu); i++) {
@@ -54,14 +52,6 @@ PopupMenu OpenTrayMenu(RunningWindow& w)
         menu.items.push_back((GetMenuState(hMenu, i, MF_BYPOSITION) & MF_SEPARATOR) ? "-" : text);
     }
     return menu;
-}
-
-// Chooses a menu item with the keyboard, as a user would: Down from the top.
-void ChooseItem(const PopupMenu& menu, int nDowns)
-{
-    for (int i = 0; i < nDowns; i++) PressKey(VK_DOWN);
-    PressKey(VK_RETURN);
-    WaitUntil([&] { return !IsWindow(menu.hWnd) || !IsWindowVisible(menu.hWnd); });
 }
 
 } // namespace
@@ -169,8 +159,7 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
     EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Open Port", "-", "Exit" }));
     EXPECT_EQ(GetForegroundWindow(), w.hwnd);
 
-    ChooseItem(menu, 2);   // Open Port: as the button does
-    w.Sync();
+    ASSERT_TRUE(w.ChooseFromTrayMenu(2));   // Open Port: as the button does
     ASSERT_TRUE(w.dlg.m_port.IsOpen());
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
@@ -178,14 +167,13 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
     menu = OpenTrayMenu(w);
     ASSERT_NE(menu.hWnd, (HWND)NULL);
     EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Close Port", "-", "Exit" }));
-    ChooseItem(menu, 2);
-    w.Sync();
+    ASSERT_TRUE(w.ChooseFromTrayMenu(2));
     EXPECT_FALSE(w.dlg.m_port.IsOpen());
 
     menu = OpenTrayMenu(w);   // a fresh menu each time
     ASSERT_NE(menu.hWnd, (HWND)NULL);
     EXPECT_EQ(menu.items[2], "Open Port");
-    ChooseItem(menu, 3);      // Exit
+    ASSERT_TRUE(w.ChooseFromTrayMenu(3));      // Exit
     ASSERT_TRUE(w.WaitForEnd());
     EXPECT_EQ(Deletes(), 1);
 }

@@ -4,6 +4,7 @@
 #include "../tray/TrayIcon.h"
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
+#include "support/Store.h"
 
 TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
 {
@@ -66,7 +67,7 @@ TEST(TrayIcon, TheWindowStartsWithTheIdleIconAndTheClosedTip)
 {
     TrayRecorder tray;
     MessageBoxRecorder boxes;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Vimo Technologies\\VimoBrindleQV");
+    Store::Clear();
     {
         RunningWindow w;
         ASSERT_EQ(tray.calls.size(), 2u);

@@ -5,7 +5,8 @@
 set -eu
 cmd=$1 dir=$(mkdir -p "$2" && cd "$2" && pwd)
 src=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$src/tools/wine.sh"
+export WINEPREFIX="$dir/prefix"
 
 stop() {
     for p in vline trayer xvfb; do
@@ -24,13 +25,7 @@ stop() {
 if [ "$cmd" = stop ]; then stop; exit 0; fi
 stop
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "creating the Wine prefix $WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot -i >"$dir/wineboot.log" 2>&1
-    wineserver -w
-fi
-
-. "$src/tools/xdisplay.sh"
+use_prefix "$WINEPREFIX"
 start_private_display "$dir" 1280x1024
 echo "$xvfb_pid" >"$dir/xvfb.pid"
 echo "$trayer_pid" >"$dir/trayer.pid"
@@ -48,9 +43,10 @@ wineserver -p </dev/null >/dev/null 2>&1
 # handles (and the desktop process its display) for as long as the server
 # lives: start them now with no handles, so a test's output pipe closes when
 # the test ends.
-DISPLAY=$display /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
+DISPLAY=$display $WINE cmd /c exit </dev/null >/dev/null 2>&1
 cat >"$dir/env" <<ENV
 export DISPLAY=$display
+export WINEPREFIX=$WINEPREFIX
 export VLINE_PORT=$(cat "$dir/vline.port")
 export VLINE_DIR=$dir
 ENV

@@ -4,5 +4,6 @@
 set -e
 : "${WEDGE_WINE_DIR:?names the wine folder of the build tree}"
 [ -f "$WEDGE_WINE_DIR/env" ] && . "$WEDGE_WINE_DIR/env"
-export WINEPREFIX="$WEDGE_WINE_DIR/prefix" WINEDEBUG="${WINEDEBUG:--all}"
-exec /usr/lib/wine/wine64 "$@"
+. "$(dirname "$0")/../tools/wine.sh"
+export WINEPREFIX="$WEDGE_WINE_DIR/prefix"
+exec $WINE "$@"

@@ -4,11 +4,11 @@
 # Arguments: number of scans (120), seconds of idle measurement (60).
 set -eu
 cd "$(dirname "$0")/.."
+. tools/wine.sh
 build=$(cd "${BUILD:-build}" && pwd)
 dir=$build/bench-wine
 tests/wine-env.sh start "$dir" >/dev/null
 trap 'tests/wine-env.sh stop "$dir"' EXIT
 . "$dir/env"
-export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-echo "machine: $(uname -srm), $(nproc) processors,$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2), $(/usr/lib/wine/wine64 --version)"
-/usr/lib/wine/wine64 "$build/tests/wedge_bench.exe" "$@"
+echo "machine: $(uname -srm), $(nproc) processors,$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2), $($WINE --version)"
+$WINE "$build/tests/wedge_bench.exe" "$@"

@@ -6,11 +6,8 @@ the prefix (the Windows program opens it), the FAR end is where the "device"
 writes.  Subcommands:
 
   serve --prefix P --dir D --port-file F COM1 COM2 ...   control over TCP
-  scan  --prefix P [--port COM1] [--tty PATH] [TEXT ...] virtual barcode scanner
+  scan  --prefix P [--port COM1] [TEXT ...]            virtual barcode scanner
   map   --prefix P COM1=/dev/ttyUSB0 ...                 just map ports
-
-The functions up to the "command line" section are meant for reuse
-(`import vline`).
 """
 import argparse, fcntl, logging, os, signal, socketserver, struct, subprocess
 import sys, tempfile, termios, threading, time, select
@@ -150,16 +147,13 @@ class Line:
 
 # ---- serve ---------------------------------------------------------------
 
-def answer(lines, request, stop):
+def answer(lines, request):
     """One protocol line in, one reply line out."""
     parts = request.split()
     if not parts:
         return "ERR empty request"
     cmd, args = parts[0].upper(), parts[1:]
     if cmd == "PING":
-        return "OK"
-    if cmd == "QUIT":
-        stop.set()
         return "OK"
     if cmd not in ("WRITE", "TERMIOS", "READFAR"):
         return "ERR unknown command " + cmd
@@ -206,14 +200,12 @@ def serve(args):
                     req = raw.decode("ascii", "replace").strip()
                     try:
                         with lock:  # one request at a time keeps fd use simple
-                            reply = answer(lines, req, stop)
+                            reply = answer(lines, req)
                     except Exception as e:
                         reply = "ERR %s" % e
                     log.info("%.200r -> %.200r", req, reply)  # WRITE lines can be huge
                     self.wfile.write((reply + "\n").encode("ascii", "replace"))
                     self.wfile.flush()
-                    if stop.is_set():
-                        return
 
         server = Server(("127.0.0.1", 0), Handler)
         threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -254,10 +246,6 @@ def unescape(text):
 
 
 def scan(args):
-    if args.tty:
-        map_ports(args.prefix, {args.port: os.path.abspath(args.tty)})
-        print("%s -> %s (start the program now)" % (args.port.upper(), args.tty))
-        return 0
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     texts = [unescape(t) for t in args.text] or [t.encode() for t in BARCODES]
     tmp = tempfile.mkdtemp(prefix="vline-")
@@ -308,7 +296,6 @@ def main(argv=None):
     p = sub.add_parser("scan", help="act as a barcode scanner on a COM port")
     p.add_argument("--prefix", required=True)
     p.add_argument("--port", default="COM1")
-    p.add_argument("--tty", help="map PORT to this real device and exit")
     p.add_argument("--pause", type=float, default=2.0)
     p.add_argument("--repeat", type=int, default=1, help="0 = forever")
     p.add_argument("--first-delay", type=float, default=5.0)

@@ -1,4 +1,4 @@
-# Sourced by tools/run.sh and tests/wine-env.sh: a private X server with a
+# Sourced through tools/wine.sh: a private X server with a
 # tray host, for running the program where there is no screen.
 
 # start_private_display DIR WIDTHxHEIGHT

@@ -17,6 +17,10 @@ KeySink::KeySink()
                            50, 50, 300, 200, NULL, NULL, GetModuleHandleW(NULL), this);
     SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, (LONG_PTR)this);
     Activate();
+    // Key-ups still on their way to an earlier sink of this thread came in
+    // with the focus; they are not this sink's.
+    events.clear();
+    text.clear();
 }
 
 KeySink::~KeySink()
@@ -47,10 +51,20 @@ void KeySink::Pump(DWORD dwMs)
 
 bool KeySink::WaitForChars(size_t n, DWORD dwTimeoutMs)
 {
+    // Wakes on each message and looks after each one: the benchmark times
+    // the moment the text is complete.
     DWORD start = GetTickCount();
-    while (text.size() < n && GetTickCount() - start < dwTimeoutMs)
-        Pump(10);
-    return text.size() >= n;
+    for (;;) {
+        MSG msg;
+        while (text.size() < n && PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (text.size() >= n) return true;
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= dwTimeoutMs) return false;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, dwTimeoutMs - elapsed, QS_ALLINPUT);
+    }
 }
 
 LRESULT CALLBACK KeySink::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -1,5 +1,7 @@
 #include "Program.h"
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <stdexcept>
 #include "Wait.h"
 #include "../../res/resource.h"
@@ -52,22 +54,76 @@ std::string ProgramPath()
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string s = path;
     s.erase(s.find_last_of('\\'));
-    return s + "\\..\\VimoBrindleQV.exe";
+    return s + "\\..\\" + Program::kProgramName;
+}
+
+// A small file of the Unix side (under /proc), read through drive Z:.
+std::string UnixFile(const std::string& path)
+{
+    std::string text;
+    HANDLE h = CreateFileA(("Z:" + path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return text;
+    char buf[4096];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n > 0)
+        text.append(buf, n);
+    CloseHandle(h);
+    return text;
+}
+
+// The entry "NAME=..." of a process's environment as /proc shows it.
+std::string EnvironmentEntry(const std::string& env, const std::string& name)
+{
+    for (size_t at = 0; at < env.size();) {
+        size_t end = std::min(env.find('\0', at), env.size());
+        if (env.compare(at, name.size(), name) == 0)
+            return env.substr(at, end - at);
+        at = end + 1;
+    }
+    return "";
 }
 
 } // namespace
+
+double UnixCpuMs(const char* pszExeName)
+{
+    // Wine's GetProcessTimes answers with the calling process's own times
+    // whatever process it is asked about, so ask the kernel. Each Windows
+    // process is one Unix process, whose command line is the Windows one;
+    // the prefix tells it from the same program run by other prefixes.
+    std::string prefix = EnvironmentEntry(UnixFile("\\proc\\self\\environ"), "WINEPREFIX=");
+    WIN32_FIND_DATAA found;
+    HANDLE hFind = FindFirstFileA("Z:\\proc\\*", &found);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return -1;
+    double ms = -1;
+    do {
+        std::string dir = std::string("\\proc\\") + found.cFileName;
+        if (!isdigit((unsigned char)found.cFileName[0]) ||
+            UnixFile(dir + "\\cmdline").find(pszExeName) == std::string::npos ||
+            EnvironmentEntry(UnixFile(dir + "\\environ"), "WINEPREFIX=") != prefix)
+            continue;
+        // After the name in parentheses: the state, then ten fields, then
+        // the user and system times in the kernel's 1/100 s.
+        std::string stat = UnixFile(dir + "\\stat");
+        size_t end = stat.rfind(')');
+        if (end == std::string::npos) continue;
+        unsigned long long utime, stime;
+        if (sscanf(stat.c_str() + end + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu",
+                   &utime, &stime) == 2)
+            ms = (utime + stime) * 10.0;
+    } while (ms < 0 && FindNextFileA(hFind, &found));
+    FindClose(hFind);
+    return ms;
+}
 
 std::vector<HWND> TrayIconWindows()
 {
     std::vector<HWND> icons;
     EnumWindows(CollectIcons, (LPARAM)&icons);
     return icons;
-}
-
-void PressKey(BYTE vk)
-{
-    keybd_event(vk, 0, 0, 0);
-    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
 }
 
 Program::Program()
@@ -97,15 +153,6 @@ Program::~Program()
     CloseHandle(m_pi.hProcess);
 }
 
-std::string Program::Text(int nID) const
-{
-    // Asked of the control itself: a drop-down list keeps its text in its edit field.
-    char text[1024] = "";
-    DWORD_PTR result;
-    SendMessageTimeoutA(Item(nID), WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_NORMAL, 5000, &result);
-    return text;
-}
-
 void Program::SetText(int nID, const char* pszText) const
 {
     SendMessageA(Item(nID), WM_SETTEXT, 0, (LPARAM)pszText);
@@ -117,24 +164,6 @@ void Program::Click(int nID) const
     // lost whenever Wine has not yet made the program's window the active one.
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), (LPARAM)Item(nID));
     Sync();
-}
-
-bool Program::Sync() const
-{
-    // A sent message is no good here: the program answers it also while it
-    // waits on a send of its own (to the tray host) in the middle of a command.
-    // Posted messages are handled in order, so once a marker posted after the
-    // command is seen, the command is done. The marker is the read-only Last
-    // Scan field's typing limit, which only a user's typing would feel.
-    static LPARAM nMarker = 0x7FFF0000;
-    WPARAM limit = (WPARAM)++nMarker;
-    HWND hEdit = Item(IDC_EDIT_LASTSCAN);
-    PostMessageA(hEdit, EM_SETLIMITTEXT, limit, 0);
-    return WaitUntil([&] {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(hEdit, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &result);
-        return result == limit;
-    }, 5000);
 }
 
 HWND Program::FindBox() const
@@ -164,14 +193,6 @@ bool Program::WaitForExit(DWORD dwTimeoutMs) const
     return WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0;
 }
 
-double Program::CpuMs() const
-{
-    FILETIME created, ended, kernel, user;
-    GetProcessTimes(m_pi.hProcess, &created, &ended, &kernel, &user);
-    auto ms = [](FILETIME t) { return (((ULONGLONG)t.dwHighDateTime << 32) | t.dwLowDateTime) / 1e4; };
-    return ms(kernel) + ms(user);
-}
-
 HWND Program::TrayIcon() const
 {
     HWND found = NULL;
@@ -182,18 +203,4 @@ HWND Program::TrayIcon() const
         return found != NULL;
     }, 1000);
     return found;
-}
-
-bool Program::ChooseFromTrayMenu(int nDowns) const
-{
-    HWND hMenu = NULL;
-    if (!WaitUntil([&] { return (hMenu = FindWindowA("#32768", NULL)) != NULL && IsWindowVisible(hMenu); }))
-        return false;
-    for (int i = 0; i < nDowns; i++) PressKey(VK_DOWN);
-    PressKey(VK_RETURN);
-    if (!WaitUntil([&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); }))
-        return false;
-    // after "Exit" there is no program left to wait for
-    Sync();
-    return true;
 }

@@ -5,22 +5,29 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "Drive.h"
+
+// The processor time the system has charged to the Wine process of this
+// prefix that runs the executable named, in milliseconds; -1 when there is none.
+double UnixCpuMs(const char* pszExeName);
 
 class Program {
 public:
+    static constexpr const char* kProgramName = "VimoBrindleQV.exe";
+
     // Starts VimoBrindleQV.exe (beside the tests' folder) and waits for its window.
     Program();
     // Ends the process if a test left it running.
     ~Program();
 
     HWND Item(int nID) const { return ::GetDlgItem(hwnd, nID); }
-    std::string Text(int nID) const;
+    std::string Text(int nID) const { return Drive::Text(Item(nID)); }
     void SetText(int nID, const char* pszText) const;
     // Posts the button's click to the dialog, so that a message box it
     // brings up does not block the test.
     void Click(int nID) const;
     // Waits until the program's thread has handled everything sent so far.
-    bool Sync() const;
+    bool Sync() const { return Drive::Sync(hwnd); }
     // The texts of the next message box the program shows; the box is then
     // dismissed with OK. Empty when none comes.
     std::vector<std::string> TakeMessageBox(DWORD dwTimeoutMs = 3000) const;
@@ -28,7 +35,7 @@ public:
     bool WaitForExit(DWORD dwTimeoutMs = 5000) const;
     bool Running() const { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
     // The processor time the process has used so far, in milliseconds.
-    double CpuMs() const;
+    double CpuMs() const { return UnixCpuMs(kProgramName); }
 
     // The tray host's window for the program's icon, NULL when there is none.
     HWND TrayIcon() const;
@@ -36,7 +43,7 @@ public:
     void OnTrayIcon(UINT uMouseMsg) const { ::PostMessageA(TrayIcon(), uMouseMsg, 0, 0); }
     // Waits for the tray icon's popup menu and chooses the item nDowns steps
     // from the top with the keyboard.
-    bool ChooseFromTrayMenu(int nDowns) const;
+    bool ChooseFromTrayMenu(int nDowns) const { return Drive::ChooseFromMenu(hwnd, nDowns); }
 
     HWND hwnd = NULL;
 
@@ -48,5 +55,3 @@ private:
 
 // Every tray icon window the tray host has now.
 std::vector<HWND> TrayIconWindows();
-// A key pressed and released, into whatever has the keyboard.
-void PressKey(BYTE vk);

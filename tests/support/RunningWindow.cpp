@@ -68,10 +68,3 @@ bool RunningWindow::WaitForEnd(DWORD dwTimeoutMs)
 {
     return WaitForSingleObject(m_hEnded, dwTimeoutMs) == WAIT_OBJECT_0;
 }
-
-std::string RunningWindow::Text(int nID) const
-{
-    char buf[512] = "";
-    GetWindowTextA(Item(nID), buf, sizeof buf);
-    return buf;
-}

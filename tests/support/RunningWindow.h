@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <functional>
 #include <thread>
+#include "Drive.h"
 #include "../../app/WedgeApp.h"
 #include "../../ui/WedgeDlg.h"
 
@@ -16,11 +17,13 @@ public:
     // Runs f on the window's thread and waits for it.
     void OnWindowThread(const std::function<void()>& f);
     // Waits until the window's thread has handled everything sent so far.
-    void Sync() { ::SendMessageA(hwnd, WM_NULL, 0, 0); }
+    bool Sync() const { return Drive::Sync(hwnd); }
     // Waits until the modal run has returned (the window ended).
     bool WaitForEnd(DWORD dwTimeoutMs = 5000);
     HWND Item(int nID) const { return ::GetDlgItem(hwnd, nID); }
-    std::string Text(int nID) const;
+    std::string Text(int nID) const { return Drive::Text(Item(nID)); }
+    // Chooses the item nDowns steps from the top of the open tray menu.
+    bool ChooseFromTrayMenu(int nDowns) const { return Drive::ChooseFromMenu(hwnd, nDowns); }
 
     CWedgeDlg dlg;
     HWND hwnd = NULL;

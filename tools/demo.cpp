@@ -1,0 +1,152 @@
+// The demonstration tools/run.sh gives on a private display: the program is
+// started, its window and tray menu are photographed, the port is opened,
+// Notepad receives the scans, and the whole screen is photographed again.
+// The pictures are 24-bit BMP files in the current folder (tools/topng.py
+// turns them into PNG). Arguments: the port the scanner is on, seconds to run.
+// Where the tray host and the program's icon in it are on the screen,
+// tools/run.sh writes into the file "tray" of that folder: Wine knows only
+// the icon's place inside the tray host's window.
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include "../res/resource.h"
+#include "../tests/support/Drive.h"
+#include "../tests/support/Program.h"
+#include "../tests/support/Wait.h"
+
+namespace {
+
+// The part of the screen in r, as a bottom-up 24-bit BMP file.
+bool Shot(const char* pszFile, RECT r)
+{
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC hScreen = GetDC(NULL);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, w, h);
+    HGDIOBJ hOld = SelectObject(hMem, hBitmap);
+    BitBlt(hMem, 0, 0, w, h, hScreen, r.left, r.top, SRCCOPY);
+    SelectObject(hMem, hOld);
+
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof bih;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biCompression = BI_RGB;
+    DWORD stride = (w * 3 + 3) & ~3u;
+    std::string pixels(stride * h, '\0');
+    GetDIBits(hMem, hBitmap, 0, h, &pixels[0], (BITMAPINFO*)&bih, DIB_RGB_COLORS);
+    DeleteObject(hBitmap);
+    DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+
+    BITMAPFILEHEADER bfh = {};
+    bfh.bfType = 0x4D42;   // "BM"
+    bfh.bfOffBits = sizeof bfh + sizeof bih;
+    bfh.bfSize = bfh.bfOffBits + (DWORD)pixels.size();
+    FILE* f = fopen(pszFile, "wb");
+    if (f == NULL)
+        return false;
+    fwrite(&bfh, sizeof bfh, 1, f);
+    fwrite(&bih, sizeof bih, 1, f);
+    fwrite(pixels.data(), 1, pixels.size(), f);
+    return fclose(f) == 0;
+}
+
+RECT Around(HWND hWnd)
+{
+    RECT r;
+    GetWindowRect(hWnd, &r);
+    return r;
+}
+
+RECT Screen()
+{
+    return { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+}
+
+// The tray menu opened on the icon, with the tray below it and a margin.
+void ShootTrayMenu(const Program& p)
+{
+    POINT pt;
+    RECT tray;
+    FILE* f = NULL;
+    WaitUntil([&] { return p.TrayIcon() != NULL && (f = fopen("tray", "r")) != NULL; }, 10000);
+    bool placed = f != NULL && fscanf(f, "%ld %ld %ld %ld %ld %ld", &pt.x, &pt.y, &tray.left,
+                                      &tray.top, &tray.right, &tray.bottom) == 6;
+    if (f != NULL) fclose(f);
+    if (!placed) {
+        printf("the tray host shows no icon of the program; no tray-menu picture\n");
+        return;
+    }
+    // The menu opens where the pointer is: on the icon, as a user would have it.
+    SetCursorPos(pt.x, pt.y);
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    HWND hMenu = Drive::PopupMenu();
+    if (hMenu == NULL) {
+        printf("the tray menu did not open; no tray-menu picture\n");
+        return;
+    }
+    Sleep(500);   // painted
+    RECT menu = Around(hMenu), screen = Screen(), both;
+    UnionRect(&both, &menu, &tray);
+    InflateRect(&both, 8, 8);
+    IntersectRect(&both, &both, &screen);
+    if (Shot("tray-menu.bmp", both))
+        printf("picture of the tray menu: tray-menu\n");
+    PressKey(VK_ESCAPE);
+    WaitUntil([&] { return !IsWindowVisible(hMenu); });
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string port = argc > 1 ? argv[1] : "COM1";
+    DWORD seconds = argc > 2 ? atoi(argv[2]) : 20;
+    DWORD start = GetTickCount();
+    setvbuf(stdout, NULL, _IONBF, 0);
+    try {
+        Program p;
+        Sleep(1000);   // centred and painted
+        if (Shot("screenshot.bmp", Around(p.hwnd)))
+            printf("picture of the window: screenshot\n");
+        ShootTrayMenu(p);
+
+        // The list names the port "COM 12" where the scanner's name is COM12.
+        p.SetText(IDC_COMBO_PORT, ("COM " + port.substr(3)).c_str());
+        p.Click(IDC_BTN_OPENCLOSE);
+        if (p.Text(IDC_BTN_OPENCLOSE) == "&Close Port")
+            printf("pressed Open Port: the window is in the tray now\n");
+        else
+            printf("the port did not open\n");
+
+        // Somewhere for the scans to land: a window started now takes the
+        // foreground (and, started before, Notepad would cover the button).
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        char cmd[] = "notepad.exe";
+        if (CreateProcessA(NULL, cmd, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+            WaitUntil([] { return FindWindowA("Notepad", NULL) != NULL; }, 10000);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+
+        // A few scans, then the whole screen: Notepad's text and the blinking icon.
+        DWORD left = seconds * 1000 - std::min(seconds * 1000, GetTickCount() - start);
+        Sleep(std::max<DWORD>(1000, std::min<DWORD>(10000, left)));
+        if (Shot("screenshot-open.bmp", Screen()))
+            printf("picture after a few scans: screenshot-open\n");
+        left = seconds * 1000 - std::min(seconds * 1000, GetTickCount() - start);
+        Sleep(left);
+        printf("ran %lus on the private display; ending\n", (unsigned long)seconds);
+        return 0;
+    } catch (const std::exception& e) {
+        printf("demonstration failed: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,29 @@
+# Sourced by tools/run.sh, tools/bench.sh, tests/wine-env.sh and
+# tests/wine-run.sh: the one Wine they all use, in prefixes of their own, with
+# the fonts that lay the window out alike in the tests and the screenshots.
+
+WINE=/usr/lib/wine/wine64
+# tools/vline.py starts Wine too. Without the overrides a new prefix asks to
+# install Mono and Gecko.
+export WINE WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+
+. "$(dirname "${BASH_SOURCE[0]}")/xdisplay.sh"
+
+# use_prefix DIR: exports DIR as WINEPREFIX and creates the prefix once
+# (its log goes beside it).
+use_prefix() {
+    export WINEPREFIX=$1
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
+        $WINE wineboot -i >"$(dirname "$WINEPREFIX")/wineboot.log" 2>&1
+        wineserver -w
+    fi
+    # This Wine build does not load the TrueType fonts it ships from its data
+    # directory: without Tahoma the dialog is laid out in a wider substitute,
+    # and without Marlett the caption buttons show as letters.
+    local f
+    for f in /usr/share/wine/fonts/*.ttf; do
+        [ -e "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
+    return 0
+}
