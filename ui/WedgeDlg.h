@@ -83,11 +83,14 @@ public:
     HICON OnQueryDragIcon();
     // Tray notifications
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     // Painting
     void OnPaint();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    // The two displays alone, for a repaint: the lists hold what the user is choosing.
+    void DoDisplayExchange(CDataExchange* pDX);
     const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
     static const AFX_MSGMAP_ENTRY messageEntries[];
     static const AFX_MSGMAP messageMap;
