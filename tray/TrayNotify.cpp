@@ -1,9 +1,10 @@
 // Mouse events on the tray icon: double-click brings the window back, the right
-// button opens the popup menu.
+// button opens the popup menu. A restarted notification area gets the icon again.
 #include "../ui/WedgeDlg.h"
 #include "../fw/App.h"
 #include "../fw/Menu.h"
 #include "../res/resource.h"
+#include "TrayIcon.h"
 
 LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
@@ -26,5 +27,13 @@ LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
         ::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, pMainWnd ? pMainWnd->m_hWnd : NULL, NULL);
         menu.DestroyMenu();
     }
+    return 0;
+}
+
+LRESULT CWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    // The window exists a moment before its tray icon and after it.
+    if (m_pTrayIcon != NULL)
+        m_pTrayIcon->Add();
     return 0;
 }
