@@ -22,7 +22,7 @@ LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
         ::SetForegroundWindow(m_hWnd);
         UINT nPortItem = ::GetMenuItemID(hPopup, 2);
         ::ModifyMenuA(hPopup, nPortItem, MF_BYCOMMAND | MF_STRING, nPortItem,
-                      m_port.IsOpen() ? "Close Port" : "Open Port");
+                      m_portState != PORT_CLOSED ? "Close Port" : "Open Port");
         CWnd* pMainWnd = AfxGetMainWnd();
         ::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, pMainWnd ? pMainWnd->m_hWnd : NULL, NULL);
         menu.DestroyMenu();

@@ -7,6 +7,7 @@
 const PortStateTexts kPortStates[] = {
     /* PORT_CLOSED */ { "&Open Port", "Port Status: Closed", "Vimo Brindlequaverly V1.5 (Port Closed)", 0 },
     /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1 },
+    /* PORT_LOST */   { "&Close Port", "Port Status: Lost", "Vimo Brindlequaverly V1.5 (Port Lost)", 0 },
 };
 
 namespace {
@@ -70,7 +71,8 @@ void CWedgeDlg::OnOpenClosePort()
 {
     // Memory can run out in any string step: the user is told, and the program goes on.
     try {
-        if (m_port.IsOpen())
+        // A lost port is closed too: that ends the search for its device.
+        if (m_portState != PORT_CLOSED)
             ClosePort();
         else
             OpenPortFromSettings();
@@ -125,8 +127,24 @@ void CWedgeDlg::ClosePort()
     UpdateData(FALSE);
 }
 
+// The device has gone: the handle goes with it, the timers stay, so that the
+// blink tick can look for the device again.
+void CWedgeDlg::LosePort()
+{
+    m_port.Close();
+    ShowPortState(PORT_LOST);
+}
+
+// Once a second while lost: the same line with the same settings, silently.
+void CWedgeDlg::FindLostPort()
+{
+    if (m_port.Reopen())
+        ShowPortState(PORT_OPEN);
+}
+
 void CWedgeDlg::ShowPortState(PortState state)
 {
+    m_portState = state;
     const PortStateTexts& texts = kPortStates[state];
     m_btnOpenClose.SetWindowText(texts.pszButton);
     m_labelStatus.SetWindowText(texts.pszStatus);
