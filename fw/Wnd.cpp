@@ -46,7 +46,9 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != NULL; pMap = pMap->pBaseMap) {
         for (size_t i = 0; i < pMap->nCount; i++) {
             const AFX_MSGMAP_ENTRY& entry = pMap->lpEntries[i];
-            if (entry.nMessage != msg)
+            // Registered ids start at 0xC000; one that failed to register (0) matches nothing.
+            UINT nEntryMsg = entry.pnRegistered != NULL ? *entry.pnRegistered : entry.nMessage;
+            if (nEntryMsg != msg || (entry.pnRegistered != NULL && msg < 0xC000))
                 continue;
             if (msg == WM_COMMAND && (entry.nID != LOWORD(wParam) || entry.nCode != HIWORD(wParam)))
                 continue;

@@ -17,6 +17,7 @@ struct AFX_MSGMAP_ENTRY {
     UINT nID;        // WM_COMMAND only: command or control id
     AfxSig nSig;
     AFX_PMSG pfn;
+    const UINT* pnRegistered = NULL;   // a registered message: its id, known only at run time
 };
 
 struct AFX_MSGMAP {
@@ -41,6 +42,8 @@ template <class T> AFX_MSGMAP_ENTRY MsgEntry(UINT msg, HICON (T::*pfn)())
 { return { msg, 0, 0, AfxSig::h_v, reinterpret_cast<AFX_PMSG>(static_cast<HICON (CWnd::*)()>(pfn)) }; }
 template <class T> AFX_MSGMAP_ENTRY MsgEntry(UINT msg, LRESULT (T::*pfn)(WPARAM, LPARAM))
 { return { msg, 0, 0, AfxSig::l_w_l, reinterpret_cast<AFX_PMSG>(static_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(pfn)) }; }
+template <class T> AFX_MSGMAP_ENTRY RegisteredMsgEntry(const UINT* pnMessage, LRESULT (T::*pfn)(WPARAM, LPARAM))
+{ return { 0, 0, 0, AfxSig::l_w_l, reinterpret_cast<AFX_PMSG>(static_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(pfn)), pnMessage }; }
 template <class T> AFX_MSGMAP_ENTRY CommandEntry(UINT nID, void (T::*pfn)(), UINT nCode = 0)
 { return { WM_COMMAND, nCode, nID, AfxSig::v_v, static_cast<AFX_PMSG>(pfn) }; }
 

@@ -30,7 +30,9 @@ void CWedgeDlg::OnPaint()
     dcMem.SelectObject(hOldBitmap);
     // A text that changed without an exchange (the blink tick's Last Scan)
     // shows now; unchanged texts are not set again, so this paints nothing more.
-    UpdateData(FALSE);
+    // The lists are left alone: they hold what the user is choosing.
+    CDataExchange dx(this, FALSE);
+    DoDisplayExchange(&dx);
     dcMem.DeleteDC();
     ::DeleteObject(hBitmap);
 }

@@ -7,7 +7,7 @@ static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
 static const char kCannotOpen[] = "The specified port cannot be opened!";
-static const char kNotSupported[] = "The line settings are not supported by the specified port!";
+const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
 
 CString DevicePath(LPCSTR pszPort)
 {
@@ -82,14 +82,23 @@ DWORD CCommPort::Write(const void* pBuffer, DWORD dwCount)
 BOOL CCommPort::Open(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity,
                      BYTE byStopBits, DWORD dwDesiredAccess)
 {
+    LPCSTR pszFailure = OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, dwDesiredAccess);
+    if (pszFailure != NULL) {
+        AfxMessageBox(pszFailure, MB_OK, 0);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity,
+                           BYTE byStopBits, DWORD dwDesiredAccess)
+{
     Close();
 
     CString strPath = DevicePath(pszPort);
     m_hComm = ::CreateFileA(strPath, dwDesiredAccess, 0, NULL, OPEN_EXISTING, 0, NULL);
-    if (m_hComm == INVALID_HANDLE_VALUE) {
-        AfxMessageBox(kCannotOpen, MB_OK, 0);
-        return FALSE;
-    }
+    if (m_hComm == INVALID_HANDLE_VALUE)
+        return kCannotOpen;
     m_hClaim = ClaimDevice(strPath);
 
     // A refused step leaves the line in no known state: give the handle back.
@@ -111,28 +120,46 @@ BOOL CCommPort::Open(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byP
         dcb.fInX = FALSE;
         dcb.fRtsControl = RTS_CONTROL_DISABLE;
         COMMTIMEOUTS timeouts = { 0, 0, 10, 0, 10 };
-        if (!::SetCommState(m_hComm, &dcb))
-            pszFailure = kNotSupported;
+        // Some drivers (and Wine) take a rate they cannot run and put another
+        // in its place: what the line runs at is only known by reading it back.
+        // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
+        DCB applied = {};
+        applied.DCBlength = sizeof(DCB);
+        if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
+            pszFailure = kLineSettingsNotSupported;
         else if (!::SetCommTimeouts(m_hComm, &timeouts))
             pszFailure = kCannotOpen;
     }
     if (pszFailure != NULL) {
         Close();
-        AfxMessageBox(pszFailure, MB_OK, 0);
-        return FALSE;
+        return pszFailure;
     }
 
     // Nothing waits on these events (the port is polled); the mask is the one
     // this program has always left on the line, for drivers that act on it.
     ::SetCommMask(m_hComm, EV_CTS | EV_DSR | EV_RLSD | EV_RING);
     ::PurgeComm(m_hComm, PURGE_TXCLEAR | PURGE_RXCLEAR);
-    return TRUE;
+    return NULL;
+}
+
+BOOL CCommPort::IsLost()
+{
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(DCB);
+    return m_hComm != INVALID_HANDLE_VALUE && !::GetCommState(m_hComm, &dcb);
 }
 
 BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                  BYTE byParity, BYTE byStopBits)
 {
+    m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
     return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+}
+
+BOOL CBufferedCommPort::Reopen()
+{
+    return OpenLine(m_line.strPort, m_line.dwBaudRate, m_line.byByteSize, m_line.byParity,
+                    m_line.byStopBits, GENERIC_READ) == NULL;
 }
 
 int CBufferedCommPort::ReadAvailable(CString& strText)

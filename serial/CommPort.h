@@ -18,7 +18,16 @@ public:
                       BYTE byStopBits, DWORD dwDesiredAccess);
     virtual ~CCommPort();
 
+    // TRUE while a handle is held but its device has gone (a USB adapter
+    // pulled out, a pty whose far end closed): the driver no longer reports
+    // the line's state. Under Wine reads then go on succeeding with nothing.
+    BOOL IsLost();
+
 protected:
+    // Open without the message: the text of what went wrong, NULL when open.
+    LPCSTR OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity,
+                    BYTE byStopBits, DWORD dwDesiredAccess);
+
     HANDLE m_hComm = INVALID_HANDLE_VALUE;
     // Held while the port is open, because Wine does not refuse a second
     // handle to a serial device opened without sharing, as Windows does.
@@ -29,12 +38,19 @@ class CBufferedCommPort : public CCommPort {
 public:
     // Opens the port for reading only.
     BOOL OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
+    // Opens the line last given to OpenPort again, with the same settings,
+    // showing nothing: for a device that may come back.
+    BOOL Reopen();
     // One read of at most 254 bytes; hands back what came, as text, and its length.
     int ReadAvailable(CString& strText);
 
 private:
     CString m_strRxBuffer;
+    struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; };
+    LineSettings m_line = {};
 };
+
+extern const char kLineSettingsNotSupported[];
 
 // The name CreateFileA is given for a port name: names without a backslash go
 // through the device namespace, since a bare "COMn:" reaches only COM1 to COM9.

@@ -1,12 +1,10 @@
 #include "Settings.h"
 #include "../fw/MessageBox.h"
-#include <cstring>
+#include <vector>
 
 RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA };
 
 const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
-
-static const int kAreaSize = 20;   // a stored text survives a load only with at most 19 characters
 
 // The stored values, in the order of the six setting strings.
 struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; };
@@ -36,28 +34,37 @@ static HKEY OpenSettingsKey()
     return hKey;
 }
 
+// A value's bytes as text up to their first NUL, whatever its length and type;
+// empty when the value cannot be read.
+static CString QueryText(HKEY hKey, LPCSTR pszName)
+{
+    std::vector<char> area;
+    DWORD dwSize = 0;
+    LONG lResult;
+    do {   // the value can grow between learning its size and reading it
+        area.assign(dwSize + 1, '\0');   // one NUL more than the value can fill
+        lResult = ::RegQueryValueExA(hKey, pszName, NULL, NULL, (LPBYTE)area.data(), &dwSize);
+    } while (lResult == ERROR_MORE_DATA);
+    if (lResult != ERROR_SUCCESS)
+        return CString();
+    return CString(area.data());
+}
+
 void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBits,
                       CString& strParity, CString& strStopBits, CString& strFlowControl)
 {
     CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
     try {
-        char areas[6][kAreaSize] = {};
         HKEY hKey = OpenSettingsKey();
         // Reading needs no write access: settings an administrator stored still load.
         if (hKey == NULL && g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
             return;
-        for (int i = 0; i < 6; i++) {
-            DWORD dwType, dwSize = kAreaSize;
-            if (::RegQueryValueExA(hKey, kValues[i].pszName, NULL, &dwType, (LPBYTE)areas[i], &dwSize) != ERROR_SUCCESS)
-                memset(areas[i], 0, kAreaSize);   // a text too long for the area counts as absent
-        }
+        CString texts[6];
+        for (int i = 0; i < 6; i++)
+            texts[i] = QueryText(hKey, kValues[i].pszName);
         ::RegCloseKey(hKey);
-        for (int i = 0; i < 6; i++) {
-            CString& str = *settings[i];
-            str = CString(areas[i], (int)strnlen(areas[i], kAreaSize));
-            if (str.IsEmpty() || str.GetLength() == kAreaSize)
-                str = kValues[i].pszDefault;
-        }
+        for (int i = 0; i < 6; i++)
+            *settings[i] = texts[i].IsEmpty() ? CString(kValues[i].pszDefault) : texts[i];
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
     }

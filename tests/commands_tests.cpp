@@ -103,10 +103,16 @@ TEST_F(Commands, CloseRemovesTheTrayIconOnceAndEndsTheWindow)
     EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
 }
 
-TEST_F(Commands, APaintShowsTheMembersButNotWhileMinimised)
+TEST_F(Commands, APaintShowsStatusAndLastScanButNotWhileMinimisedAndLeavesTheLists)
 {
     RunningWindow w;
-    w.OnWindowThread([&] { w.dlg.m_strLastScan = "5901234123457"; });
+    w.OnWindowThread([&] {
+        w.dlg.m_strLastScan = "5901234123457";
+        w.dlg.m_strStatus = "Port Status: Open";
+    });
+    // What the user picked and typed, not yet read back by any command.
+    SendMessageA(w.Item(IDC_COMBO_BAUDRATE), CB_SELECTSTRING, (WPARAM)-1, (LPARAM)"19200");
+    SetWindowTextA(w.Item(IDC_COMBO_PORT), "COM 7");
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE | 1, 0);
     ASSERT_TRUE(IsIconic(w.hwnd));
     RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -116,6 +122,9 @@ TEST_F(Commands, APaintShowsTheMembersButNotWhileMinimised)
     RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
     w.Sync();
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "5901234123457");
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "19200");
+    EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 7");
 }
 
 TEST_F(Commands, TheWindowPaintsItsPictureBehindTheLabels)

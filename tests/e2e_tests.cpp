@@ -143,6 +143,31 @@ TEST_F(EndToEnd, IncorrectSettingsAndAHeldPortAreRefusedWithTheirMessages)
     EXPECT_TRUE(Store::Read().empty());
 }
 
+TEST_F(EndToEnd, ABaudRateTheLineDoesNotTakeIsRefusedAndNothingIsSaved)
+{
+    Store::PutText("BAUDRATE", "4800");
+    Program p;
+    for (const char* text : { "abc", "-1", "99999999999", "1216000", "0", "9600 abc", "" }) {
+        p.SetText(IDC_COMBO_BAUDRATE, text);
+        p.Click(IDC_BTN_OPENCLOSE);
+        auto box = p.TakeMessageBox();
+        ASSERT_EQ(box.size(), 2u) << text;
+        EXPECT_EQ(box[1], "The line settings are not supported by the specified port!") << text;
+        EXPECT_FALSE(p.HasMessageBox()) << text;
+        p.Sync();
+        EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port") << text;
+        EXPECT_TRUE(ListsEnabled(p.hwnd, true)) << text;
+        EXPECT_TRUE(PortFree("COM1:")) << text;
+        auto stored = Store::Read();
+        EXPECT_EQ(stored.size(), 1u) << text;
+        EXPECT_EQ(stored["BAUDRATE"].bytes, std::string("4800", 5)) << text;
+    }
+    // White space around a whole number is no fault.
+    p.SetText(IDC_COMBO_BAUDRATE, " 57600 ");
+    Open(p);
+    EXPECT_EQ(VirtualLine::Settings("COM1")["speed"], "57600");
+}
+
 TEST_F(EndToEnd, APortNamedWithASpaceAndTwoDigitsWorks)
 {
     Program p;

@@ -9,6 +9,7 @@
 #include "support/RunningWindow.h"
 #include "support/Store.h"
 #include "support/VirtualLine.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -183,4 +184,46 @@ TEST_F(PortControl, AScanWhileTheWindowIsInFrontIsShownButNotTyped)
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "PO-2026/118-AB\r");
     EXPECT_TRUE(sink.text.empty());
     EXPECT_TRUE(beeps.beeps.empty());
+}
+
+TEST_F(PortControl, ADeviceGoneIsShownLostWithoutBlinkingAndOpenAgainWhenBack)
+{
+    RunningWindow w;
+    KeySink sink;
+    Click(w);
+    ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    VirtualLine::Unplugged device("COM1");
+    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+    EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Lost)");
+    EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[0]);
+    EXPECT_TRUE(ListsEnabled(w.hwnd, false));
+    // Tries that find nothing change nothing and show nothing.
+    size_t nCalls = tray.calls.size();
+    Wait(sink, 2500);
+    EXPECT_EQ(tray.calls.size(), nCalls);
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+
+    device.PlugIn();
+    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+    EXPECT_TRUE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Open)");
+    EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[1]);
+    Wait(sink, 2200);   // blinking again
+    EXPECT_GT(tray.calls.size(), nCalls + 1);
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+
+    // Lost again, then the button: closed as ever, and no more tries.
+    VirtualLine::Unplugged again("COM1");
+    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    Click(w);
+    EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+    EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Closed)");
+    EXPECT_TRUE(ListsEnabled(w.hwnd, true));
+    again.PlugIn();
+    Wait(sink, 1500);
+    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }

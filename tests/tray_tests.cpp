@@ -84,6 +84,29 @@ TEST(TrayIcon, TheWindowStartsWithTheIdleIconAndTheClosedTip)
     EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
 }
 
+TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndTip)
+{
+    TrayRecorder tray;
+    MessageBoxRecorder boxes;
+    RunningWindow w;
+    w.OnWindowThread([&] {
+        strcpy(w.dlg.m_pTrayIcon->m_nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+        w.dlg.m_pTrayIcon->SetIcon(1);
+        w.dlg.ShowWindow(SW_HIDE);
+    });
+    size_t nBefore = tray.calls.size();
+    // As the shell does it: to every top-level window, hidden ones too.
+    DWORD_PTR result;
+    SendMessageTimeoutA(HWND_BROADCAST, WM_TASKBARCREATED, 0, 0, SMTO_NORMAL, 3000, &result);
+    ASSERT_EQ(tray.calls.size(), nBefore + 1);
+    const TrayRecorder::Call& add = tray.calls.back();
+    EXPECT_EQ(add.dwMessage, (DWORD)NIM_ADD);
+    EXPECT_EQ(add.nid.hWnd, w.hwnd);
+    EXPECT_EQ(add.nid.uFlags, (UINT)(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(add.nid.hIcon, TestApp().m_iconSet[1]);
+    EXPECT_STREQ(add.nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+}
+
 TEST(IconSet, HoldsTheIdleIconTwiceAndTheActiveOnce)
 {
     CWedgeApp& app = TestApp();

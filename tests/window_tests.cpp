@@ -184,14 +184,21 @@ TEST_F(MainWindow, ShowsWhatIsStoredAndTheDefaultForTheRest)
     EXPECT_EQ(w.Text(IDC_COMBO_FLOWCONTROL), "Xon/Xoff");
 }
 
-TEST_F(MainWindow, TakesNineteenCharactersWholeAndTwentyAsAbsent)
+TEST_F(MainWindow, TakesStoredTextsWholeWhateverTheirLength)
 {
     Store::PutText("COMMPORT", "\\\\.\\VERY-LONG-PORT");   // 19 characters
     Store::PutText("BAUDRATE", "12345678901234567890");    // 20 characters
+    std::string path = "\\\\?\\USB#VID_067B&PID_2303#5&2A3B4C5D&0&2#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
+    Store::PutText("PARITY", path + std::string(300, 'x'));
+    Store::Put("DATABITS", REG_SZ, "7\0junk", 7);         // text up to its first NUL
+    Store::Put("StopBit", REG_BINARY, "1.5", 3);           // no NUL at all
     RunningWindow w;
     EXPECT_EQ(w.dlg.m_strPort, "\\\\.\\VERY-LONG-PORT");
     EXPECT_EQ(w.Text(IDC_COMBO_PORT), "\\\\.\\VERY-LONG-PORT");
-    EXPECT_EQ(w.dlg.m_strBaudRate, "9600");
+    EXPECT_EQ(w.dlg.m_strBaudRate, "12345678901234567890");
+    EXPECT_EQ(w.dlg.m_strParity, (path + std::string(300, 'x')).c_str());
+    EXPECT_EQ(w.dlg.m_strDataBits, "7");
+    EXPECT_EQ(w.dlg.m_strStopBits, "1.5");
 }
 
 TEST_F(MainWindow, ExchangeSelectsTheFirstItemBeginningWithTheText)

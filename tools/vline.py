@@ -57,6 +57,10 @@ class Line:
         self.name = name.upper()
         self.near = os.path.join(os.path.abspath(directory), self.name + ".near")
         self.far = os.path.join(os.path.abspath(directory), self.name + ".far")
+        self.logfile = logfile
+        self.start(timeout)
+
+    def start(self, timeout=5.0):
         for p in (self.near, self.far):
             if os.path.lexists(p):
                 os.unlink(p)
@@ -64,7 +68,7 @@ class Line:
             ["socat", "-d", "-d", "pty,raw,echo=0,link=" + self.near,
              "pty,raw,echo=0,link=" + self.far],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=logfile or subprocess.DEVNULL, start_new_session=True)
+            stderr=self.logfile or subprocess.DEVNULL, start_new_session=True)
         self.near_fd = self.far_fd = None
         deadline = time.monotonic() + timeout
         while not (os.path.exists(self.near) and os.path.exists(self.far)):
@@ -78,6 +82,8 @@ class Line:
 
     def write(self, data, timeout=5.0):
         """Write all of data to FAR (the line may be full if nobody reads NEAR)."""
+        if self.far_fd is None:
+            raise RuntimeError("%s is dropped" % self.name)
         view = memoryview(data)
         while view:
             if not select.select([], [self.far_fd], [], timeout)[1]:
@@ -144,8 +150,36 @@ class Line:
             if os.path.lexists(p):
                 os.unlink(p)
 
+    # A device that goes away and comes back: a USB adapter pulled out and
+    # plugged in again.
+
+    def drop(self):
+        """End socat at once (what it still holds is lost, as in a pulled
+        adapter): both ptys close and the links go, so a handle the program
+        holds is left on a pty whose other end is gone."""
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait()
+        for fd in (self.far_fd, self.near_fd):
+            if fd is not None:
+                os.close(fd)
+        self.near_fd = self.far_fd = None
+        for p in (self.near, self.far):
+            if os.path.lexists(p):
+                os.unlink(p)
+
+    def restore(self):
+        """A new pty pair under the same link paths."""
+        if self.proc.poll() is None:
+            raise RuntimeError("%s is not dropped" % self.name)
+        self.start()
+
 
 # ---- serve ---------------------------------------------------------------
+
+# DROP <name>: the device goes away; RESTORE <name>: it is back.
+PRESENCE = {"DROP": Line.drop, "RESTORE": Line.restore}
+
 
 def answer(lines, request):
     """One protocol line in, one reply line out."""
@@ -154,6 +188,11 @@ def answer(lines, request):
         return "ERR empty request"
     cmd, args = parts[0].upper(), parts[1:]
     if cmd == "PING":
+        return "OK"
+    if cmd in PRESENCE:
+        if len(args) != 1 or args[0].upper() not in lines:
+            return "ERR usage: %s <name>" % cmd
+        PRESENCE[cmd](lines[args[0].upper()])
         return "OK"
     if cmd not in ("WRITE", "TERMIOS", "READFAR"):
         return "ERR unknown command " + cmd
@@ -186,11 +225,12 @@ def serve(args):
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(sig, lambda *_: stop.set())
     server = None
+    # open for as long as the lines live: a restored line's socat logs here too
+    socat_log = open(os.path.join(args.dir, "socat.log"), "ab")
     try:
-        with open(os.path.join(args.dir, "socat.log"), "ab") as socat_log:
-            for name in args.names:
-                line = Line(args.dir, name, socat_log)
-                lines[line.name] = line
+        for name in args.names:
+            line = Line(args.dir, name, socat_log)
+            lines[line.name] = line
         map_ports(args.prefix, {n: l.near for n, l in lines.items()})
         log.info("mapped %s", ", ".join("%s=%s" % (n, l.near) for n, l in lines.items()))
 
@@ -228,6 +268,7 @@ def serve(args):
             line.hangup()  # all at once: each socat lingers ~0.5 s after EOF
         for line in lines.values():
             line.close()
+        socat_log.close()
         log.info("stopped")
     return 0
 

@@ -7,6 +7,7 @@ static_assert(kTrayRecordSize == 88, "88 bytes in a 32-bit build");
 #endif
 
 TrayShell g_trayShell = { ::GetVersion, ::Shell_NotifyIconA };
+const UINT WM_TASKBARCREATED = ::RegisterWindowMessageA("TaskbarCreated");
 
 static const char kDefaultTip[] = "Vimo Brindlequaverly V1.5";
 
@@ -24,13 +25,19 @@ CTrayIcon::CTrayIcon(CWnd* pOwner, UINT uCallbackMessage, HICON* pIcons)
     memcpy(m_nid.szTip, kDefaultTip, sizeof kDefaultTip);
     m_pIcons = pIcons;
     m_nid.hIcon = m_pIcons[0];
-    g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid);
+    Add();
 }
 
 CTrayIcon::~CTrayIcon()
 {
     if (m_bEnabled)
         g_trayShell.pfnShellNotifyIcon(NIM_DELETE, &m_nid);
+}
+
+void CTrayIcon::Add()
+{
+    if (m_bEnabled)
+        g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid);
 }
 
 void CTrayIcon::SetIcon(int nIndex)

@@ -12,11 +12,18 @@ public:
     ~CTrayIcon() override;
     // Shows entry nIndex of the icon array together with the tip now in m_nid.szTip.
     void SetIcon(int nIndex);
+    // Adds the icon with its current image and tip: a notification area that
+    // restarts has forgotten every icon, and one that was not there at the
+    // start never had it.
+    void Add();
 
     BOOL m_bEnabled;
     NOTIFYICONDATAA m_nid;   // the owner writes szTip directly
     HICON* m_pIcons;
 };
+
+// Broadcast by the shell to every top-level window when its notification area (re)starts.
+extern const UINT WM_TASKBARCREATED;
 
 // The first version of the record, whose tip field holds 64 bytes: the shell
 // reads only those fields.

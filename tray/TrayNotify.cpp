@@ -1,9 +1,10 @@
 // Mouse events on the tray icon: double-click brings the window back, the right
-// button opens the popup menu.
+// button opens the popup menu. A restarted notification area gets the icon again.
 #include "../ui/WedgeDlg.h"
 #include "../fw/App.h"
 #include "../fw/Menu.h"
 #include "../res/resource.h"
+#include "TrayIcon.h"
 
 LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
@@ -21,10 +22,18 @@ LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
         ::SetForegroundWindow(m_hWnd);
         UINT nPortItem = ::GetMenuItemID(hPopup, 2);
         ::ModifyMenuA(hPopup, nPortItem, MF_BYCOMMAND | MF_STRING, nPortItem,
-                      m_port.IsOpen() ? "Close Port" : "Open Port");
+                      m_portState != PORT_CLOSED ? "Close Port" : "Open Port");
         CWnd* pMainWnd = AfxGetMainWnd();
         ::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, pMainWnd ? pMainWnd->m_hWnd : NULL, NULL);
         menu.DestroyMenu();
     }
+    return 0;
+}
+
+LRESULT CWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    // The window exists a moment before its tray icon and after it.
+    if (m_pTrayIcon != NULL)
+        m_pTrayIcon->Add();
     return 0;
 }

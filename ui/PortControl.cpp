@@ -3,11 +3,11 @@
 #include "../fw/App.h"
 #include "../fw/MessageBox.h"
 #include "../tray/TrayIcon.h"
-#include <cstdlib>
 
 const PortStateTexts kPortStates[] = {
     /* PORT_CLOSED */ { "&Open Port", "Port Status: Closed", "Vimo Brindlequaverly V1.5 (Port Closed)", 0 },
     /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1 },
+    /* PORT_LOST */   { "&Close Port", "Port Status: Lost", "Vimo Brindlequaverly V1.5 (Port Lost)", 0 },
 };
 
 namespace {
@@ -36,6 +36,24 @@ bool LookUpSetting(CString& strSetting, const SettingCode (&codes)[N], LPCSTR ps
     return false;
 }
 
+// A rate is a whole number from 1 up that fits the line's 32 bits, with
+// nothing but white space around it: "9600 abc" or "-1" would otherwise open
+// the line at a rate nobody chose.
+bool ParseBaudRate(CString strText, DWORD& dwBaudRate)
+{
+    strText.Trim();
+    ULONGLONG nRate = 0;
+    for (int i = 0; i < strText.GetLength(); i++) {
+        if (strText[i] < '0' || strText[i] > '9')
+            return false;
+        nRate = nRate * 10 + (strText[i] - '0');
+        if (nRate > MAXDWORD)
+            return false;
+    }
+    dwBaudRate = (DWORD)nRate;
+    return nRate >= 1;
+}
+
 // "COM 1" names the device COM1: (white space trimmed, spaces removed, one colon).
 CString PortDeviceName(const CString& strPort)
 {
@@ -53,7 +71,8 @@ void CWedgeDlg::OnOpenClosePort()
 {
     // Memory can run out in any string step: the user is told, and the program goes on.
     try {
-        if (m_port.IsOpen())
+        // A lost port is closed too: that ends the search for its device.
+        if (m_portState != PORT_CLOSED)
             ClosePort();
         else
             OpenPortFromSettings();
@@ -72,13 +91,16 @@ void CWedgeDlg::OpenPortFromSettings()
     UpdateData(TRUE);
     if (m_strPort.IsEmpty())
         return;
-    DWORD dwBaudRate = (DWORD)atol(m_strBaudRate);
     // Every setting is checked, so the user sees one message for each incorrect one.
+    DWORD dwBaudRate = 0;
+    bool bBaudRate = ParseBaudRate(m_strBaudRate, dwBaudRate);
+    if (!bBaudRate)
+        AfxMessageBox(kLineSettingsNotSupported, MB_OK, 0);
     BYTE byByteSize = 0, byParity = 0, byStopBits = 0;
     bool bDataBits = LookUpSetting(m_strDataBits, kDataBits, "Data Bits is not correct!", byByteSize);
     bool bParity = LookUpSetting(m_strParity, kParities, "Parity Value is not correct!", byParity);
     bool bStopBits = LookUpSetting(m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
-    if (!bDataBits || !bParity || !bStopBits)
+    if (!bBaudRate || !bDataBits || !bParity || !bStopBits)
         return;
     if (!m_port.OpenPort(PortDeviceName(m_strPort), dwBaudRate, byByteSize, byParity, byStopBits))
         return;
@@ -105,8 +127,24 @@ void CWedgeDlg::ClosePort()
     UpdateData(FALSE);
 }
 
+// The device has gone: the handle goes with it, the timers stay, so that the
+// blink tick can look for the device again.
+void CWedgeDlg::LosePort()
+{
+    m_port.Close();
+    ShowPortState(PORT_LOST);
+}
+
+// Once a second while lost: the same line with the same settings, silently.
+void CWedgeDlg::FindLostPort()
+{
+    if (m_port.Reopen())
+        ShowPortState(PORT_OPEN);
+}
+
 void CWedgeDlg::ShowPortState(PortState state)
 {
+    m_portState = state;
     const PortStateTexts& texts = kPortStates[state];
     m_btnOpenClose.SetWindowText(texts.pszButton);
     m_labelStatus.SetWindowText(texts.pszStatus);

@@ -8,10 +8,14 @@ BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == m_nBlinkTimer) {
-        m_nBlinkCount++;
-        if (m_nBlinkCount == 2)
-            m_nBlinkCount = 0;
-        m_pTrayIcon->SetIcon(m_nBlinkCount);
+        if (m_portState == PORT_LOST) {
+            FindLostPort();   // a lost port shows the idle icon, without blinking
+        } else {
+            m_nBlinkCount++;
+            if (m_nBlinkCount == 2)
+                m_nBlinkCount = 0;
+            m_pTrayIcon->SetIcon(m_nBlinkCount);
+        }
         // The latest scan, not the latest poll (almost always empty), so the
         // display keeps the scan at the next repaint.
         m_strLastScan = m_strLastNonEmpty;
@@ -26,6 +30,9 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
                 g_pfnMessageBeep(MB_ICONASTERISK);
             }
         }
+        // After the read: what came before the device went is typed first.
+        if (m_port.IsLost())
+            LosePort();
     }
     Default();
 }

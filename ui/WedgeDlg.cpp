@@ -13,6 +13,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     MsgEntry(WM_QUERYDRAGICON, &CWedgeDlg::OnQueryDragIcon),
     CommandEntry(IDC_BTN_OPENCLOSE, &CWedgeDlg::OnOpenClosePort, BN_CLICKED),
     MsgEntry(WM_TRAYNOTIFY, &CWedgeDlg::OnTrayNotify),
+    RegisteredMsgEntry(&WM_TASKBARCREATED, &CWedgeDlg::OnTaskbarCreated),
     CommandEntry(ID_TRAY_RESTORE, &CWedgeDlg::OnRestore),
     CommandEntry(ID_TRAY_OPENPORT, &CWedgeDlg::OnTrayOpenPort),
     CommandEntry(ID_TRAY_EXIT, &CWedgeDlg::OnExit),
@@ -72,6 +73,12 @@ void CWedgeDlg::SaveSettings()
 {
     UpdateData(TRUE);
     SavePortSettings(m_strPort, m_strBaudRate, m_strDataBits, m_strParity, m_strStopBits, m_strFlowControl);
+}
+
+void CWedgeDlg::DoDisplayExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, IDC_LABEL_STATUS, m_strStatus);
+    DDX_Text(pDX, IDC_EDIT_LASTSCAN, m_strLastScan);
 }
 
 HICON CWedgeDlg::OnQueryDragIcon()

@@ -12,7 +12,8 @@ enum { POLL_TIMER = 1, BLINK_TIMER = 2 };
 
 // What the window and the tray icon show of the port: the button's caption,
 // the status text, the tray tip and the tray icon's index in the icon set.
-enum PortState { PORT_CLOSED, PORT_OPEN };
+// Lost: the device went away while open; the timers go on, to find it again.
+enum PortState { PORT_CLOSED, PORT_OPEN, PORT_LOST };
 struct PortStateTexts { LPCSTR pszButton; LPCSTR pszStatus; LPCSTR pszTip; int nIcon; };
 extern const PortStateTexts kPortStates[];
 
@@ -62,6 +63,7 @@ public:
     CEdit m_editLastScan;
     CString m_strLastScan;
     HICON* m_pIconSet;
+    PortState m_portState = PORT_CLOSED;   // what ShowPortState last showed
 
     // Initialisation
     void FillLists();
@@ -74,6 +76,8 @@ public:
     void OnTrayOpenPort();
     void EnableSettings(bool bEnable);
     void ShowPortState(PortState state);
+    void LosePort();
+    void FindLostPort();
     // Timers
     void OnTimer(UINT_PTR nIDEvent);
     // Window commands
@@ -83,11 +87,14 @@ public:
     HICON OnQueryDragIcon();
     // Tray notifications
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     // Painting
     void OnPaint();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    // The two displays alone, for a repaint: the lists hold what the user is choosing.
+    void DoDisplayExchange(CDataExchange* pDX);
     const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
     static const AFX_MSGMAP_ENTRY messageEntries[];
     static const AFX_MSGMAP messageMap;

@@ -64,3 +64,22 @@ std::map<std::string, std::string> VirtualLine::Settings(const std::string& port
     }
     return fields;
 }
+
+// ---- the device going away and coming back
+
+static void Presence(const std::string& request)
+{
+    std::string reply = VirtualLine::Request(request);
+    if (reply != "OK")
+        throw std::runtime_error("virtual line " + request + " failed: " + reply);
+}
+
+void VirtualLine::Drop(const std::string& port)
+{
+    Presence("DROP " + port);
+}
+
+void VirtualLine::Restore(const std::string& port)
+{
+    Presence("RESTORE " + port);
+}

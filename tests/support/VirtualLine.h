@@ -13,6 +13,23 @@ std::string Burst(size_t nBytes);
 // The settings of the port's tty: speed, csize, parenb, parodd, cmspar,
 // cstopb, crtscts, ixon, ixoff, dtr, rts.
 std::map<std::string, std::string> Settings(const std::string& port);
+// The device goes away as a pulled USB adapter does: the line's ptys end and
+// its link is gone. Restore brings a new line back under the same link.
+void Drop(const std::string& port);
+void Restore(const std::string& port);
+
+// A device unplugged from its line for at most the scope: a failed test
+// leaves the line there for the next one.
+class Unplugged {
+public:
+    explicit Unplugged(const std::string& port) : m_port(port) { Drop(m_port); }
+    ~Unplugged() { if (m_bOut) Restore(m_port); }
+    void PlugIn() { Restore(m_port); m_bOut = false; }
+
+private:
+    std::string m_port;
+    bool m_bOut = true;
+};
 // Sends a control request and returns the reply line (starting "OK" or "ERR").
 std::string Request(const std::string& line);
 }
