@@ -128,23 +128,6 @@ std::vector<KeyEvent> TranslateChar(unsigned char c, HKL hkl, bool bCapsLock)
 
 namespace {
 
-// The Caps Lock toggle as the foreground window's thread sees it. Key state
-// belongs to a thread's input, and this thread gets no keyboard input while
-// it types, so it reads the state through the other thread's input.
-bool CapsLockOn(DWORD dwForegroundThread)
-{
-    DWORD dwThread = ::GetCurrentThreadId();
-    bool bAttached = dwForegroundThread != 0 && dwForegroundThread != dwThread &&
-                     ::AttachThreadInput(dwThread, dwForegroundThread, TRUE);
-    // Wine hands over the shared key state at the next look at the queue.
-    MSG msg;
-    ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_NOYIELD);
-    bool bOn = (::GetKeyState(VK_CAPITAL) & 1) != 0;
-    if (bAttached)
-        ::AttachThreadInput(dwThread, dwForegroundThread, FALSE);
-    return bOn;
-}
-
 void SendKeyEvent(const KeyEvent& event)
 {
     if (event.wch == 0) {
@@ -162,11 +145,12 @@ void SendKeyEvent(const KeyEvent& event)
 
 void TypeText(const CString& strText)
 {
-    if (strText.IsEmpty())
-        return;
     DWORD dwThread = ::GetWindowThreadProcessId(::GetForegroundWindow(), NULL);
     HKL hkl = ::GetKeyboardLayout(dwThread);
-    bool bCapsLock = CapsLockOn(dwThread);
+    // This thread's own key state follows the Caps Lock of another program's
+    // keyboard input; reading it through that program's thread instead
+    // (AttachThreadInput) clears the thread's key state under Wine.
+    bool bCapsLock = (::GetKeyState(VK_CAPITAL) & 1) != 0;
     for (int i = 0; i < strText.GetLength(); i++) {
         for (const KeyEvent& event : TranslateChar((unsigned char)strText[i], hkl, bCapsLock))
             SendKeyEvent(event);
