@@ -13,8 +13,10 @@ struct KeyEvent {
     bool operator==(const KeyEvent& o) const { return bVk == o.bVk && bUp == o.bUp && wch == o.wch; }
 };
 
-// The events that type one byte, in sending order: none, two, or four with Shift.
-std::vector<KeyEvent> TranslateChar(unsigned char c);
+// The events that type one byte on the keyboard layout hkl, with Caps Lock on
+// or off, in sending order: none, two, or four with Shift.
+std::vector<KeyEvent> TranslateChar(unsigned char c, HKL hkl, bool bCapsLock);
 
-// Sends the events of every character of the text, first to last.
+// Sends the events of every character of the text, first to last, for the
+// layout and the Caps Lock state of the foreground window's thread.
 void TypeText(const CString& strText);

@@ -1,10 +1,18 @@
-// What each received byte types: the key events, and the text that arrives in
-// a real foreground window under the United States layout.
+// What each received byte types on the United States layout: the key events,
+// with Caps Lock off and on, and the text that arrives in a real foreground
+// window. The display's X layout is the United States one here.
 #include <gtest/gtest.h>
 #include "../keys/Keystrokes.h"
 #include "support/KeySink.h"
 
 namespace {
+
+HKL UsLayout()
+{
+    static HKL hkl = LoadKeyboardLayoutA("00000409", 0);
+    return hkl;
+}
+std::vector<KeyEvent> Us(unsigned char c) { return TranslateChar(c, UsLayout(), false); }
 
 std::vector<KeyEvent> Plain(BYTE vk) { return { { vk, FALSE, 0 }, { vk, TRUE, 0 } }; }
 std::vector<KeyEvent> Shifted(BYTE vk)
@@ -40,42 +48,42 @@ std::vector<KeyEvent> Expected(int c)
 TEST(Translation, EveryAsciiByteGivesTheStrokesOfTheUsLayout)
 {
     for (int c = 0; c < 128; c++)
-        EXPECT_EQ(TranslateChar((unsigned char)c), Expected(c)) << "byte " << c;
+        EXPECT_EQ(Us((unsigned char)c), Expected(c)) << "byte " << c;
 }
 
 TEST(Translation, ExamplesFromTheKeyboard)
 {
-    EXPECT_EQ(TranslateChar('A'), Shifted(65));
-    EXPECT_EQ(TranslateChar('b'), Plain(66));
-    EXPECT_EQ(TranslateChar('a')[0].bVk, TranslateChar('A')[1].bVk);
-    EXPECT_EQ(TranslateChar(':'), Shifted(186));
-    EXPECT_EQ(TranslateChar(';'), Plain(186));
-    EXPECT_EQ(TranslateChar('\r'), Plain(VK_RETURN));
-    EXPECT_EQ(TranslateChar('!'), Shifted('1'));
-    EXPECT_EQ(TranslateChar(')'), Shifted('0'));
-    EXPECT_EQ(TranslateChar('@'), Shifted('2'));
+    EXPECT_EQ(Us('A'), Shifted(65));
+    EXPECT_EQ(Us('b'), Plain(66));
+    EXPECT_EQ(Us('a')[0].bVk, Us('A')[1].bVk);
+    EXPECT_EQ(Us(':'), Shifted(186));
+    EXPECT_EQ(Us(';'), Plain(186));
+    EXPECT_EQ(Us('\r'), Plain(VK_RETURN));
+    EXPECT_EQ(Us('!'), Shifted('1'));
+    EXPECT_EQ(Us(')'), Shifted('0'));
+    EXPECT_EQ(Us('@'), Shifted('2'));
 }
 
 TEST(Translation, PlusIsShiftedSoItDoesNotTypeEquals)
 {
-    EXPECT_EQ(TranslateChar('+'), Shifted(VK_OEM_PLUS));
-    EXPECT_EQ(TranslateChar('='), Plain(VK_OEM_PLUS));
+    EXPECT_EQ(Us('+'), Shifted(VK_OEM_PLUS));
+    EXPECT_EQ(Us('='), Plain(VK_OEM_PLUS));
 }
 
 TEST(Translation, BytesWhoseOwnCodeIsAnotherKeyAreMended)
 {
-    EXPECT_EQ(TranslateChar('<'), Shifted(VK_OEM_COMMA));
-    EXPECT_EQ(TranslateChar('>'), Shifted(VK_OEM_PERIOD));
-    EXPECT_EQ(TranslateChar('_'), Shifted(VK_OEM_MINUS));   // not VK_SLEEP
+    EXPECT_EQ(Us('<'), Shifted(VK_OEM_COMMA));
+    EXPECT_EQ(Us('>'), Shifted(VK_OEM_PERIOD));
+    EXPECT_EQ(Us('_'), Shifted(VK_OEM_MINUS));   // not VK_SLEEP
 }
 
 TEST(Translation, ControlBytesOtherThanTheFourEditingKeysSendNothing)
 {
     // Their own codes are mouse buttons, Shift, Ctrl, Alt, Caps Lock and the like.
     for (int c : { 1, 2, 3, 4, 7, 10, 11, 12, 16, 17, 18, 20, 31, 127 })
-        EXPECT_TRUE(TranslateChar((unsigned char)c).empty()) << "byte " << c;
+        EXPECT_TRUE(Us((unsigned char)c).empty()) << "byte " << c;
     // So CR LF presses Enter once.
-    EXPECT_EQ(TranslateChar('\n').size() + TranslateChar('\r').size(), 2u);
+    EXPECT_EQ(Us('\n').size() + Us('\r').size(), 2u);
 }
 
 TEST(Translation, HighBytesAreOneUnicodeStrokeOfTheirAnsiCharacter)
@@ -83,7 +91,7 @@ TEST(Translation, HighBytesAreOneUnicodeStrokeOfTheirAnsiCharacter)
     for (int c = 128; c < 256; c++) {
         char ch = (char)c;
         WCHAR wch = 0;
-        std::vector<KeyEvent> events = TranslateChar((unsigned char)c);
+        std::vector<KeyEvent> events = Us((unsigned char)c);
         if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &ch, 1, &wch, 1) == 1 && wch >= 0xA0) {
             std::vector<KeyEvent> expected = { { 0, FALSE, wch }, { 0, TRUE, wch } };
             EXPECT_EQ(events, expected) << "byte " << c;
@@ -92,15 +100,25 @@ TEST(Translation, HighBytesAreOneUnicodeStrokeOfTheirAnsiCharacter)
         }
     }
     if (GetACP() == 1252) {
-        EXPECT_EQ(TranslateChar(0xE9)[0].wch, 0x00E9);   // e acute
-        EXPECT_EQ(TranslateChar(0x80)[0].wch, 0x20AC);   // euro sign
+        EXPECT_EQ(Us(0xE9)[0].wch, 0x00E9);   // e acute
+        EXPECT_EQ(Us(0x80)[0].wch, 0x20AC);   // euro sign
+    }
+}
+
+TEST(Translation, CapsLockTurnsTheShiftOfLettersRoundAndNothingElse)
+{
+    for (int c = 32; c < 256; c++) {
+        std::vector<KeyEvent> expected = Us((unsigned char)c);
+        if (c >= 'A' && c <= 'Z') expected = Plain((BYTE)c);
+        if (c >= 'a' && c <= 'z') expected = Shifted((BYTE)(c - 32));
+        EXPECT_EQ(TranslateChar((unsigned char)c, UsLayout(), true), expected) << "byte " << c;
     }
 }
 
 TEST(Translation, EveryCharacterEndsWithAllKeysReleased)
 {
     for (int c = 0; c < 256; c++) {
-        std::vector<KeyEvent> events = TranslateChar((unsigned char)c);
+        std::vector<KeyEvent> events = Us((unsigned char)c);
         ASSERT_TRUE(events.size() == 0 || events.size() == 2 || events.size() == 4) << c;
         if (events.empty()) continue;
         EXPECT_TRUE(events.back().bUp) << c;

@@ -227,3 +227,26 @@ TEST_F(PortControl, ADeviceGoneIsShownLostWithoutBlinkingAndOpenAgainWhenBack)
     EXPECT_FALSE(w.dlg.m_port.IsOpen());
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
+
+TEST_F(PortControl, AScanWhileTheAboutBoxIsInFrontIsShownButNotTypedAndLeavesItOpen)
+{
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    ShowWindow(w.hwnd, SW_SHOW);
+    PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND hAbout = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL; }));
+    SetForegroundWindow(hAbout);
+    Wait(sink, 200);
+    ASSERT_EQ(GetForegroundWindow(), hAbout);
+    // Its Enter would close the box.
+    VirtualLine::Send("COM1", "4006381333931\r");
+    Wait(sink, 900);
+    EXPECT_TRUE(IsWindow(hAbout));
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r");
+    EXPECT_TRUE(sink.text.empty());
+    EXPECT_TRUE(beeps.beeps.empty());
+    PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }));
+}

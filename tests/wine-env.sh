@@ -2,6 +2,7 @@
 # Starts (or stops) what the tests share: a private Wine prefix in the build
 # tree, a private X display with a tray host, virtual serial lines mapped as
 # COM1, COM2 and COM12, and a kept wineserver. Writes DIR/env for wine-run.sh.
+# "server" starts the kept wineserver again after it was stopped.
 set -eu
 cmd=$1 dir=$(mkdir -p "$2" && cd "$2" && pwd)
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +23,17 @@ stop() {
     rm -f "$dir/env"
 }
 
+# The kept wineserver. Wine's own services start with the first program and
+# keep its standard handles (and the desktop process its display) for as long
+# as the server lives: start them now with no handles, so a test's output pipe
+# closes when the test ends.
+start_server() {
+    wineserver -p </dev/null >/dev/null 2>&1
+    DISPLAY=$display $WINE cmd /c exit </dev/null >/dev/null 2>&1
+}
+
 if [ "$cmd" = stop ]; then stop; exit 0; fi
+if [ "$cmd" = server ]; then . "$dir/env"; display=$DISPLAY; start_server; exit 0; fi
 stop
 
 use_prefix "$WINEPREFIX"
@@ -38,12 +49,7 @@ echo $! >"$dir/vline.pid"
 for _ in $(seq 300); do [ -s "$dir/vline.port" ] && break; sleep 0.1; done
 [ -s "$dir/vline.port" ] || { echo "virtual serial lines did not start:"; cat "$dir/vline.out"; exit 1; }
 
-wineserver -p </dev/null >/dev/null 2>&1
-# Wine's own services start with the first program and keep its standard
-# handles (and the desktop process its display) for as long as the server
-# lives: start them now with no handles, so a test's output pipe closes when
-# the test ends.
-DISPLAY=$display $WINE cmd /c exit </dev/null >/dev/null 2>&1
+start_server
 cat >"$dir/env" <<ENV
 export DISPLAY=$display
 export WINEPREFIX=$WINEPREFIX

@@ -25,7 +25,10 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
                 m_strLastNonEmpty = m_strCurrentRead;
             m_strLastScan = m_strCurrentRead;
             UpdateData(FALSE);
-            if (::GetForegroundWindow() != m_hWnd) {
+            // Not while any window of this thread is in front: the About box,
+            // a message box or the tray menu would take the keys.
+            if (::GetWindowThreadProcessId(::GetForegroundWindow(), NULL) !=
+                ::GetWindowThreadProcessId(m_hWnd, NULL)) {
                 TypeText(m_strCurrentRead);
                 g_pfnMessageBeep(MB_ICONASTERISK);
             }
