@@ -110,7 +110,7 @@ std::vector<KeyEvent> TranslateChar(unsigned char c, HKL hkl, bool bCapsLock)
         return {};
 
     // The United States key first, where this layout types the character with
-    // it: that keeps the strokes of that layout exactly as they were.
+    // it, so that on the United States layout every stroke stays as it was.
     BYTE bVk;
     bool bShift;
     if (UsKey(c, bVk, bShift) && ShiftThatTypes(bVk, bShift, bCapsLock, wch, hkl))
