@@ -2,6 +2,7 @@
 // through its window, the tray host's icon and the keyboard, scanning into
 // another program's window.
 #include <gtest/gtest.h>
+#include <iostream>
 #include "../res/resource.h"
 #include "../serial/CommPort.h"
 #include "support/KeySink.h"
@@ -166,6 +167,56 @@ TEST_F(EndToEnd, ABaudRateTheLineDoesNotTakeIsRefusedAndNothingIsSaved)
     p.SetText(IDC_COMBO_BAUDRATE, " 57600 ");
     Open(p);
     EXPECT_EQ(VirtualLine::Settings("COM1")["speed"], "57600");
+}
+
+TEST_F(EndToEnd, AnUnpluggedDeviceIsLostQuietlyAndTypesAgainOnceItIsBack)
+{
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "4006381333931\r", 14), L"4006381333931\r");
+    double dIdleMs = p.CpuMs();
+    Sleep(10000);
+    dIdleMs = p.CpuMs() - dIdleMs;
+
+    // Pulled in the middle of a burst: what was read is typed, once, in order.
+    std::string burst = VirtualLine::Burst(600);
+    sink.text.clear();
+    VirtualLine::Send("COM1", burst);
+    VirtualLine::Unplugged device("COM1");
+    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return p.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    sink.Pump(700);
+    std::wstring typed = sink.text;
+    EXPECT_EQ(std::wstring(burst.begin(), burst.begin() + typed.size()), typed);
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+
+    // Lost, nothing is spent beyond what an open idle port costs, and no box comes.
+    double dLostMs = p.CpuMs();
+    Sleep(10000);
+    dLostMs = p.CpuMs() - dLostMs;
+    std::cout << "processor time over 10 s: open and idle " << dIdleMs << " ms, lost " << dLostMs << " ms\n";
+    EXPECT_LE(dLostMs, dIdleMs * 1.5 + 100);   // margin for the clock ticks the kernel charges in
+    EXPECT_FALSE(p.HasMessageBox());
+
+    device.PlugIn();
+    ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }, 5000));
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "9780201379624\r", 14), L"9780201379624\r");
+
+    // Lost again and closed from the tray menu: closed as ever, and it stays closed.
+    VirtualLine::Unplugged again("COM1");
+    ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));   // Close Port
+    EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(ListsEnabled(p.hwnd, true));
+    again.PlugIn();
+    Sleep(1500);
+    EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+    EXPECT_TRUE(PortFree("COM1:"));
+    EXPECT_FALSE(p.HasMessageBox());
 }
 
 TEST_F(EndToEnd, APortNamedWithASpaceAndTwoDigitsWorks)

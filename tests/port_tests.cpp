@@ -250,3 +250,24 @@ TEST_F(PortControl, AScanWhileTheAboutBoxIsInFrontIsShownButNotTypedAndLeavesItO
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }));
 }
+
+// The About box runs a loop of its own, in which the ticks go on.
+TEST_F(PortControl, ADeviceGoneWhileTheAboutBoxIsOpenIsFoundAgainBehindIt)
+{
+    RunningWindow w;
+    KeySink sink;
+    Click(w);
+    PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND hAbout = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL; }));
+    {
+        VirtualLine::Unplugged device("COM1");
+        EXPECT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+        device.PlugIn();
+        EXPECT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+    }
+    EXPECT_TRUE(IsWindow(hAbout));
+    PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }));
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+}

@@ -1,4 +1,5 @@
-// The poll tick types what the port received; the blink tick alternates the tray icon.
+// The poll tick types what the port received and notices a device gone; the
+// blink tick alternates the tray icon, or looks for the lost device again.
 #include "WedgeDlg.h"
 #include "../keys/Keystrokes.h"
 #include "../tray/TrayIcon.h"
