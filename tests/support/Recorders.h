@@ -29,8 +29,9 @@ public:
     std::vector<UINT> beeps;
 };
 
-// Refuses every opening of a registry key that asks for more than reading,
-// as the registry does for a user without rights to the machine-wide part.
+// Refuses the creation of any registry key and every opening that asks for
+// more than reading: no key the settings could be written to, not even the
+// user's own.
 class RegistryWithoutWriteAccess {
 public:
     RegistryWithoutWriteAccess();
