@@ -20,6 +20,7 @@ public:
     struct Call { DWORD dwMessage; NOTIFYICONDATAA nid; };
     std::vector<Call> calls;
     DWORD version;
+    bool absent = false;   // no notification area (yet): every call fails
 };
 
 class BeepRecorder {
