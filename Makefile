@@ -10,7 +10,8 @@ deps:
 	@tools/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+		-DWEDGE_BUILD32_DIR=$(abspath $(BUILD32)) >/dev/null
 	cmake --build $(BUILD) -j2
 
 build32: deps
