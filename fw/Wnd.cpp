@@ -142,8 +142,14 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
     HWND hWndCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
     if (pDX->m_bSaveAndValidate) {
         GetText(hWndCtrl, value);   // the edit field: the picked item or the typed text
-    } else if (::SendMessageA(hWndCtrl, CB_SELECTSTRING, (WPARAM)-1, (LPARAM)(LPCSTR)value) == CB_ERR) {
-        AfxSetWindowText(hWndCtrl, value);
+    } else {
+        // Only an item that is the whole text, in any case: a rate typed as
+        // "12" is a rate of its own, not the "1200" it begins.
+        LRESULT nItem = ::SendMessageA(hWndCtrl, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)(LPCSTR)value);
+        if (nItem != CB_ERR)
+            ::SendMessageA(hWndCtrl, CB_SETCURSEL, (WPARAM)nItem, 0);
+        else
+            AfxSetWindowText(hWndCtrl, value);
     }
 }
 

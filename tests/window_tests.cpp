@@ -201,25 +201,27 @@ TEST_F(MainWindow, TakesStoredTextsWholeWhateverTheirLength)
     EXPECT_EQ(w.dlg.m_strStopBits, "1.5");
 }
 
-TEST_F(MainWindow, ExchangeSelectsTheFirstItemBeginningWithTheText)
+TEST_F(MainWindow, ExchangeSelectsAnItemOnlyForTheWholeText)
 {
     RunningWindow w;
+    // Typed into the lists, then taken in and written back as after an open.
+    SetWindowTextA(w.Item(IDC_COMBO_PORT), "com 1");
+    SetWindowTextA(w.Item(IDC_COMBO_BAUDRATE), "12");      // begins "1200"
+    SetWindowTextA(w.Item(IDC_COMBO_PARITY), "even");
+    SetWindowTextA(w.Item(IDC_COMBO_STOPBITS), "1.");      // begins "1.5"
     w.OnWindowThread([&] {
-        w.dlg.m_strPort = "COM 1";
-        w.dlg.m_strParity = "none";
-        w.dlg.m_strBaudRate = "11";   // begins "115200"
-        w.dlg.m_strDataBits = "9";
+        w.dlg.UpdateData(TRUE);
         w.dlg.UpdateData(FALSE);
     });
     EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCURSEL, 0, 0), 0);   // not "COM 10"
-    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "None");
-    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "115200");
-    EXPECT_EQ(w.Text(IDC_COMBO_DATABITS), "9");
-    // And a typed text comes back unchanged.
-    SetWindowTextA(w.Item(IDC_COMBO_PORT), "COM 25");
+    EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 1");
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "12");
+    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "Even");
+    EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1.");
+    // What the lists now show is what the next exchange takes.
     w.OnWindowThread([&] { w.dlg.UpdateData(TRUE); });
-    EXPECT_EQ(w.dlg.m_strPort, "COM 25");
-    EXPECT_EQ(w.dlg.m_strParity, "None");
+    EXPECT_EQ(w.dlg.m_strBaudRate, "12");
+    EXPECT_EQ(w.dlg.m_strParity, "Even");
 }
 
 TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)

@@ -135,6 +135,9 @@ int main(int argc, char** argv)
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }
+        // The scanner of the run command starts sending once this file is there.
+        if (FILE* f = fopen("receiving", "w"))
+            fclose(f);
 
         // A few scans, then the whole screen: Notepad's text and the blinking icon.
         DWORD left = seconds * 1000 - std::min(seconds * 1000, GetTickCount() - start);

@@ -18,6 +18,11 @@ have cmake   || need+=(cmake)
 have python3 || need+=(python3)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 [ ${#need[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+    echo "missing: ${need[*]}" >&2
+    echo "Installing them needs root: run 'sudo make deps' once, then this command again." >&2
+    exit 1
+fi
 echo "installing: ${need[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq

@@ -81,8 +81,13 @@ if [ -n "${WEDGE_TTY:-}" ]; then
     python3 tools/vline.py map --prefix "$WINEPREFIX" "$port=$WEDGE_TTY"
     echo "$port -> $WEDGE_TTY"
 else
+    # On the private display the demonstration says when Notepad is there to
+    # receive the scans, so that none is sent into a closed port.
+    wait_for=()
+    rm -f "$run/receiving"
+    [ $private = 1 ] && wait_for=(--after "$run/receiving" --first-delay 0.5)
     python3 tools/vline.py scan --prefix "$WINEPREFIX" --port "$port" \
-        --repeat 0 --pause 3 >"$run/scanner.log" 2>&1 &
+        --repeat 0 --pause 3 "${wait_for[@]}" >"$run/scanner.log" 2>&1 &
     scanner_pid=$!
     until grep -qs "start the program now" "$run/scanner.log"; do
         kill -0 "$scanner_pid" 2>/dev/null || {

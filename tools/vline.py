@@ -294,8 +294,12 @@ def scan(args):
     try:
         line = Line(tmp, args.port)
         map_ports(args.prefix, {line.name: line.near})
-        print("%s -> %s (device end %s); start the program now, sending in %gs"
-              % (line.name, line.near, line.far, args.first_delay), flush=True)
+        print("%s -> %s (device end %s); start the program now, sending %gs after %s"
+              % (line.name, line.near, line.far, args.first_delay,
+                 args.after + " exists" if args.after else "now"), flush=True)
+        if args.after:
+            while not os.path.exists(args.after):
+                time.sleep(0.1)
         time.sleep(args.first_delay)
         rounds = 0
         while args.repeat == 0 or rounds < args.repeat:
@@ -340,6 +344,8 @@ def main(argv=None):
     p.add_argument("--pause", type=float, default=2.0)
     p.add_argument("--repeat", type=int, default=1, help="0 = forever")
     p.add_argument("--first-delay", type=float, default=5.0)
+    p.add_argument("--after", metavar="FILE",
+                   help="wait for FILE to exist before the first delay")
     p.add_argument("text", nargs="*")
     p.set_defaults(func=scan)
     p = sub.add_parser("map", help="map COM names to ttys and restart wineserver")

@@ -22,8 +22,15 @@ use_prefix() {
     # directory: without Tahoma the dialog is laid out in a wider substitute,
     # and without Marlett the caption buttons show as letters.
     local f
-    for f in /usr/share/wine/fonts/*.ttf; do
+    for f in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/sserife.fon; do
         [ -e "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
+    # Windows draws the dialog font "MS Shell Dlg" as Microsoft Sans Serif,
+    # Wine as Tahoma, which is wider: "Last Scan:" would wrap. Wine's MS Sans
+    # Serif of 96 dpi (sserife.fon) has the Windows font's widths.
+    if ! grep -qs '^"MS Shell Dlg"="MS Sans Serif"' "$WINEPREFIX/system.reg"; then
+        $WINE reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+            /v "MS Shell Dlg" /d "MS Sans Serif" /f >/dev/null 2>&1
+    fi
     return 0
 }
