@@ -12,7 +12,8 @@ deps:
 # A build tree is configured once: CMake warns of a toolchain file given
 # again to a tree that already has one.
 build: deps
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+		-DWEDGE_BUILD32_DIR=$(abspath $(BUILD32)) >/dev/null
 	cmake --build $(BUILD) -j2
 	@echo "built $(BUILD)/VimoBrindleQV.exe: $$(stat -c %s $(BUILD)/VimoBrindleQV.exe) bytes"
 

@@ -6,6 +6,10 @@ RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA };
 
 const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 
+// The program was a 32-bit program, so its machine-wide settings have always
+// been in that registry view; both builds keep them there, in one place.
+static const REGSAM kMachineView = KEY_WOW64_32KEY;
+
 // The stored values, in the order of the six setting strings.
 struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; };
 static const SettingValue kValues[6] = {
@@ -17,21 +21,18 @@ static const SettingValue kValues[6] = {
     { "FlowControl", "None" },
 };
 
-// Creates the key or opens it with full access; on failure the last error says why.
-static HKEY OpenSettingsKey()
+// Where registry virtualization put the machine-wide settings of the 32-bit
+// program for a user without the rights to write them: below WOW6432Node on
+// 64-bit Windows, where a 32-bit program's view of the machine lies.
+static LPCSTR VirtualStorePath()
 {
-    HKEY hKey = NULL;
-    DWORD dwDisposition;
-    LONG lResult = g_registry.pfnCreateKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                           KEY_ALL_ACCESS, NULL, &hKey, &dwDisposition);
-    if (lResult != ERROR_SUCCESS)
-        lResult = g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_ALL_ACCESS, &hKey);
-    if (lResult != ERROR_SUCCESS) {
-        // The registry returns its error rather than setting the thread's.
-        ::SetLastError((DWORD)lResult);
-        return NULL;
-    }
-    return hKey;
+    BOOL bWindows64 = TRUE;
+#ifndef _WIN64
+    if (!::IsWow64Process(::GetCurrentProcess(), &bWindows64))
+        bWindows64 = FALSE;
+#endif
+    return bWindows64 ? "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Vimo Technologies\\VimoBrindleQV"
+                      : "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Vimo Technologies\\VimoBrindleQV";
 }
 
 // A value's bytes as text up to their first NUL, whatever its length and type;
@@ -54,20 +55,58 @@ void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBi
                       CString& strParity, CString& strStopBits, CString& strFlowControl)
 {
     CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
+    HKEY keys[3];
+    int nKeys = 0;
     try {
-        HKEY hKey = OpenSettingsKey();
-        // Reading needs no write access: settings an administrator stored still load.
-        if (hKey == NULL && g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-            return;
-        CString texts[6];
-        for (int i = 0; i < 6; i++)
-            texts[i] = QueryText(hKey, kValues[i].pszName);
-        ::RegCloseKey(hKey);
-        for (int i = 0; i < 6; i++)
-            *settings[i] = texts[i].IsEmpty() ? CString(kValues[i].pszDefault) : texts[i];
+        // Reading needs no more than reading: what an administrator stored
+        // loads for every user.
+        const struct { HKEY hRoot; LPCSTR pszPath; REGSAM samView; } places[3] = {
+            { HKEY_CURRENT_USER, kSettingsKeyPath, 0 },
+            { HKEY_CURRENT_USER, VirtualStorePath(), 0 },
+            { HKEY_LOCAL_MACHINE, kSettingsKeyPath, kMachineView },
+        };
+        for (const auto& place : places) {
+            if (g_registry.pfnOpenKey(place.hRoot, place.pszPath, 0, KEY_QUERY_VALUE | place.samView,
+                                      &keys[nKeys]) == ERROR_SUCCESS)
+                nKeys++;
+        }
+        for (int i = 0; i < 6; i++) {
+            CString strText;
+            for (int k = 0; k < nKeys && strText.IsEmpty(); k++)
+                strText = QueryText(keys[k], kValues[i].pszName);
+            *settings[i] = strText.IsEmpty() ? CString(kValues[i].pszDefault) : strText;
+        }
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
     }
+    for (int k = 0; k < nKeys; k++)
+        ::RegCloseKey(keys[k]);
+}
+
+// Stores the six texts under the root, the key created where it is missing;
+// false when refused, the last error saying why. Asks only to set values:
+// without elevation Windows refuses more under HKEY_LOCAL_MACHINE even where
+// an administrator granted users that.
+static bool WriteSettings(HKEY hRoot, REGSAM samView, const CString* const settings[6])
+{
+    HKEY hKey = NULL;
+    const REGSAM sam = KEY_SET_VALUE | samView;
+    LONG lResult = g_registry.pfnCreateKey(hRoot, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE, sam, NULL,
+                                           &hKey, NULL);
+    if (lResult != ERROR_SUCCESS)
+        lResult = g_registry.pfnOpenKey(hRoot, kSettingsKeyPath, 0, sam, &hKey);
+    if (lResult != ERROR_SUCCESS) {
+        // The registry returns its error rather than setting the thread's.
+        ::SetLastError((DWORD)lResult);
+        return false;
+    }
+    // Each text is stored whole, with its terminating NUL counted.
+    for (int i = 0; i < 6; i++) {
+        const CString& str = *settings[i];
+        ::RegSetValueExA(hKey, kValues[i].pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
+    }
+    ::RegCloseKey(hKey);
+    return true;
 }
 
 void SavePortSettings(const CString& strPort, const CString& strBaudRate, const CString& strDataBits,
@@ -75,17 +114,13 @@ void SavePortSettings(const CString& strPort, const CString& strBaudRate, const 
 {
     const CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
     try {
-        HKEY hKey = OpenSettingsKey();
-        if (hKey == NULL) {
+        if (WriteSettings(HKEY_LOCAL_MACHINE, kMachineView, settings)) {
+            // The user's copies are read first: they would hide what was just stored.
+            ::RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyPath);
+            ::RegDeleteKeyA(HKEY_CURRENT_USER, VirtualStorePath());
+        } else if (!WriteSettings(HKEY_CURRENT_USER, 0, settings)) {
             ShowSystemErrorText(::GetLastError());
-            return;
         }
-        // Each text is stored whole, with its terminating NUL counted.
-        for (int i = 0; i < 6; i++) {
-            const CString& str = *settings[i];
-            ::RegSetValueExA(hKey, kValues[i].pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
-        }
-        ::RegCloseKey(hKey);
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
     }

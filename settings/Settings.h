@@ -1,22 +1,27 @@
-// The six line settings, kept as text values under one machine-wide key.
+// The six line settings, kept as text values: machine-wide where an
+// administrator (or an elevated program) stores them, per user otherwise.
 #pragma once
 #include <windows.h>
 #include "../fw/String.h"
 
-// The key under HKEY_LOCAL_MACHINE.
+// The key, under HKEY_LOCAL_MACHINE in the registry view of a 32-bit program
+// (HKLM\SOFTWARE\WOW6432Node on 64-bit Windows) and under HKEY_CURRENT_USER.
 extern const char kSettingsKeyPath[];
 
-// Sets each string to its stored value, or to its default where none is
-// stored; leaves all six as they are when the key cannot be opened at all.
+// Sets each string to the first stored text it finds, value by value: the
+// user's own, the copy registry virtualization kept for the user, the
+// machine-wide one; else to its default.
 void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBits,
                       CString& strParity, CString& strStopBits, CString& strFlowControl);
-// Stores the six strings; when the key is refused, shows the system's text for
-// the refusal and stores nothing.
+// Stores the six strings machine-wide and removes the user's copies, which
+// would hide them; where the machine-wide key is refused, into the user's own
+// key; only when that is refused too, shows the system's text for the refusal.
 void SavePortSettings(const CString& strPort, const CString& strBaudRate, const CString& strDataBits,
                       const CString& strParity, const CString& strStopBits, const CString& strFlowControl);
 
-// The registry calls that open the key. Wine's registry never refuses access,
-// so tests put refusing stand-ins here.
+// The registry calls that open the keys. Wine lets a test lock an existing
+// key but not refuse the creation of a missing one, so tests put refusing
+// stand-ins here.
 struct RegistryCalls {
     LONG (WINAPI* pfnCreateKey)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
     LONG (WINAPI* pfnOpenKey)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);

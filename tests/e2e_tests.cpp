@@ -325,3 +325,51 @@ TEST_F(EndToEnd, StartPickOpenScanRestoreCloseFromTheTrayExit)
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); }));
     EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string("4800") + '\0');
 }
+
+// As a user without elevation on Windows meets it: the machine-wide key can
+// be read, not written.
+TEST_F(EndToEnd, WithTheMachineKeyReadOnlyTheUsersChoiceIsKeptWithoutAMessage)
+{
+    Store::PutText("BAUDRATE", "4800");   // preset by an administrator
+    auto machine = Store::Read();
+    Store::LockedMachineKey locked;
+    {
+        Program p;
+        EXPECT_EQ(p.Text(IDC_COMBO_BAUDRATE), "4800");
+        p.SetText(IDC_COMBO_BAUDRATE, "19200");
+        p.SetText(IDC_COMBO_PARITY, "Even");
+        Open(p);
+    }
+    Program p;
+    EXPECT_EQ(p.Text(IDC_COMBO_BAUDRATE), "19200");
+    EXPECT_EQ(p.Text(IDC_COMBO_PARITY), "Even");
+    EXPECT_EQ(Store::Read(), machine);
+}
+
+// The port refused while the device was out, the box still up; the device
+// back, the tray opens the port, which hides the program and its box.
+TEST_F(EndToEnd, ABoxHiddenWithTheProgramComesBackWithItAndCanBeAnswered)
+{
+    Program p;
+    {
+        VirtualLine::Unplugged device("COM1");
+        p.Click(IDC_BTN_OPENCLOSE);
+        ASSERT_TRUE(WaitUntil([&] { return p.HasMessageBox(); }));
+    }
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));   // Open Port
+    EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    EXPECT_FALSE(IsWindowVisible(p.hwnd));
+    EXPECT_FALSE(p.HasMessageBox());
+
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(1));   // Restore
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(p.hwnd) != FALSE; }));
+    auto box = p.TakeMessageBox();
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(box[1], "The specified port cannot be opened!");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(p.hwnd) != FALSE; }));
+    p.Click(IDC_BTN_OPENCLOSE);
+    EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
+    EXPECT_TRUE(PortFree("COM1:"));
+}

@@ -1,5 +1,5 @@
-// The six settings in the machine-wide registry key: what a save leaves there,
-// what a load makes of it, and what a user without write access sees.
+// The six settings in the registry: what a save leaves there, what a load
+// makes of it, and where they go for a user who may not write machine-wide.
 #include <gtest/gtest.h>
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
@@ -40,16 +40,30 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsStore, TheFirstLoadCreatesTheKeyAndTakesTheDefaults)
+TEST_F(SettingsStore, TheFirstLoadTakesTheDefaultsAndWritesNothing)
 {
     Six six;
     six.Load();
-    HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey), ERROR_SUCCESS);
-    RegCloseKey(hKey);
-    EXPECT_TRUE(Store::Read().empty());
     EXPECT_EQ(six.Texts(), kDefaults);
+    HKEY hKey;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ | KEY_WOW64_32KEY, &hKey),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(SettingsStore, EachValueIsTheUsersElseTheVirtualizedCopysElseTheMachinesElseItsDefault)
+{
+    Store::PutText("COMMPORT", "COM 5");
+    Store::PutText("BAUDRATE", "4800");
+    Store::PutText("DATABITS", "7");
+    Store::PutText("PARITY", "Odd");
+    Store::PutText("BAUDRATE", "2400", Store::VIRTUALIZED);
+    Store::PutText("PARITY", "Mark", Store::VIRTUALIZED);
+    Store::PutText("PARITY", "Even", Store::USER);
+    Store::PutText("DATABITS", "", Store::USER);   // an empty text is no setting
+    Six six;
+    six.Load();
+    EXPECT_EQ(six.Texts(), (std::vector<std::string>{ "COM 5", "2400", "7", "Even", "1", "None" }));
 }
 
 TEST_F(SettingsStore, ASaveLeavesSixTextValuesWithTheirNulCounted)
@@ -98,12 +112,45 @@ TEST_F(SettingsStore, WithoutWriteAccessSettingsStillLoad)
     EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST_F(SettingsStore, WithoutAnyAccessALoadChangesNothingAndASaveShowsTheSystemText)
+// As Windows has it for a program without elevation: the machine-wide key
+// can be read, not written.
+TEST_F(SettingsStore, WhereTheMachineKeyIsReadOnlyASaveGoesSilentlyToTheUsersKey)
+{
+    Store::PutText("BAUDRATE", "4800");
+    auto machine = Store::Read();
+    Store::LockedMachineKey locked;
+    Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+    EXPECT_EQ(Store::Read(), machine);
+    EXPECT_EQ(Store::Read(Store::USER)["BAUDRATE"].bytes, std::string("19200", 6));
+    Six six;
+    six.Load();
+    EXPECT_EQ(six.Texts(), (std::vector<std::string>{ "COM 3", "19200", "7", "Even", "2", "None" }));
+}
+
+// Where users may set the machine-wide values (but not more), the save goes
+// there, and the user's older copies go, since they would hide it.
+TEST_F(SettingsStore, WhereTheMachineKeyTakesValuesTheSaveGoesThereAndTheUsersCopiesGo)
+{
+    Store::PutText("BAUDRATE", "2400", Store::USER);
+    Store::PutText("PARITY", "Mark", Store::VIRTUALIZED);
+    Store::LockedMachineKey valuesOnly(true);
+    Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+    EXPECT_EQ(Store::Read().size(), 6u);
+    EXPECT_TRUE(Store::Read(Store::USER).empty());
+    EXPECT_TRUE(Store::Read(Store::VIRTUALIZED).empty());
+    Six six;
+    six.Load();
+    EXPECT_EQ(six.Texts(), (std::vector<std::string>{ "COM 3", "19200", "7", "Even", "2", "None" }));
+}
+
+TEST_F(SettingsStore, WhereNoKeyCanBeWrittenALoadTakesTheDefaultsAndASaveShowsTheSystemText)
 {
     RegistryWithoutWriteAccess readOnly;
     Six six = Settings({ "", "", "", "", "", "" });
-    six.Load();   // the key does not exist: nothing to load, no message
-    EXPECT_EQ(six.Texts(), std::vector<std::string>(6, ""));
+    six.Load();   // no key anywhere: no message
+    EXPECT_EQ(six.Texts(), kDefaults);
     EXPECT_TRUE(boxes.texts.empty());
 
     Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
@@ -113,6 +160,7 @@ TEST_F(SettingsStore, WithoutAnyAccessALoadChangesNothingAndASaveShowsTheSystemT
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], expected);
     EXPECT_TRUE(Store::Read().empty());
+    EXPECT_TRUE(Store::Read(Store::USER).empty());
 }
 
 // The window saves what its lists show and shows what was saved at its next start.

@@ -5,6 +5,7 @@
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
 #include "support/Store.h"
+#include "support/Wait.h"
 
 TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
 {
@@ -105,6 +106,39 @@ TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndT
     EXPECT_EQ(add.nid.uFlags, (UINT)(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(add.nid.hIcon, TestApp().m_iconSet[1]);
     EXPECT_STREQ(add.nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+}
+
+// At log-on the notification area may not be there yet.
+TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThere)
+{
+    TrayRecorder tray;
+    tray.absent = true;
+    MessageBoxRecorder boxes;
+    Store::Clear();
+    RunningWindow w;
+    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
+    w.Sync();
+    ASSERT_TRUE(w.dlg.m_port.IsOpen());
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(IsIconic(w.hwnd));
+
+    // The blink tick adds it again, with the tip of the open port.
+    size_t nRefused = 0;
+    w.OnWindowThread([&] { tray.absent = false; nRefused = tray.calls.size(); });
+    ASSERT_TRUE(WaitUntil([&] {
+        BOOL bShown = FALSE;
+        w.OnWindowThread([&] { bShown = w.dlg.m_pTrayIcon->IsShown(); });
+        return bShown != FALSE;
+    }));
+    w.OnWindowThread([&] {
+        EXPECT_EQ(tray.calls[nRefused].dwMessage, (DWORD)NIM_ADD);
+        EXPECT_STREQ(tray.calls[nRefused].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+    });
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
+    EXPECT_TRUE(w.dlg.m_bHidden);
 }
 
 TEST(IconSet, HoldsTheIdleIconTwiceAndTheActiveOnce)

@@ -37,7 +37,7 @@ CTrayIcon::~CTrayIcon()
 void CTrayIcon::Add()
 {
     if (m_bEnabled)
-        g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid);
+        m_bShown = g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid);
 }
 
 void CTrayIcon::SetIcon(int nIndex)

@@ -13,13 +13,18 @@ public:
     // Shows entry nIndex of the icon array together with the tip now in m_nid.szTip.
     void SetIcon(int nIndex);
     // Adds the icon with its current image and tip: a notification area that
-    // restarts has forgotten every icon, and one that was not there at the
-    // start never had it.
+    // restarts has forgotten every icon, and one that was not there yet (at
+    // log-on) refused it.
     void Add();
+    // Whether the notification area took the icon at the latest add.
+    BOOL IsShown() const { return m_bShown; }
 
     BOOL m_bEnabled;
     NOTIFYICONDATAA m_nid;   // the owner writes szTip directly
     HICON* m_pIcons;
+
+private:
+    BOOL m_bShown = FALSE;
 };
 
 // Broadcast by the shell to every top-level window when its notification area (re)starts.

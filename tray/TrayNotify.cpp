@@ -9,10 +9,7 @@
 LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
     if (lParam == WM_LBUTTONDBLCLK) {
-        if (m_bHidden)
-            ShowWindow(SW_RESTORE);
-        m_strLastScan = m_strLastNonEmpty;
-        UpdateData(FALSE);
+        ShowFromTray();
     } else if (lParam == WM_RBUTTONDOWN) {
         CMenu menu;
         menu.LoadMenu(IDR_TRAYMENU);
@@ -25,6 +22,8 @@ LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
                       m_portState != PORT_CLOSED ? "Close Port" : "Open Port");
         CWnd* pMainWnd = AfxGetMainWnd();
         ::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, pMainWnd ? pMainWnd->m_hWnd : NULL, NULL);
+        // Without a message after it, the menu can vanish at once the next time.
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
         menu.DestroyMenu();
     }
     return 0;

@@ -3,6 +3,7 @@
 #include "../fw/App.h"
 #include "../look/AboutDlg.h"
 #include "../res/resource.h"
+#include "../tray/TrayIcon.h"
 
 void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
 {
@@ -10,8 +11,8 @@ void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
     } else if (nID == SC_MINIMIZE) {
-        AfxGetApp()->HideApplication();
-        m_bHidden = TRUE;
+        if (!HideIntoTray())
+            Default();   // minimised onto the taskbar, the way back there
     } else if (nID == SC_CLOSE) {
         OnExit();
     } else {
@@ -21,9 +22,29 @@ void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
 
 void CWedgeDlg::OnRestore()
 {
-    if (m_bHidden)
-        ShowWindow(SW_RESTORE);
+    ShowFromTray();
     m_bHidden = FALSE;
+}
+
+// Hides the program only while its tray icon is there: the icon is then the
+// only way back to a program that may hold the port.
+bool CWedgeDlg::HideIntoTray()
+{
+    if (!m_pTrayIcon->IsShown())
+        return false;
+    AfxGetApp()->HideApplication();
+    m_bHidden = TRUE;
+    return true;
+}
+
+// The boxes that were open when the program hid went with it; they come back
+// with the window, which stays disabled until they are answered.
+void CWedgeDlg::ShowFromTray()
+{
+    if (m_bHidden) {
+        ShowWindow(SW_RESTORE);
+        ShowOwnedPopups(TRUE);
+    }
     m_strLastScan = m_strLastNonEmpty;
     UpdateData(FALSE);
 }

@@ -65,6 +65,13 @@ void CWedgeDlg::FillLists()
 
 void CWedgeDlg::CreateTrayIcon()
 {
+    // An elevated window hears of a restarted notification area only if it
+    // lets the message through. Windows 7 and later: looked up, so that the
+    // program still starts on Vista.
+    auto pfnChangeFilter = (BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT))::GetProcAddress(
+        ::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (pfnChangeFilter != NULL)
+        pfnChangeFilter(m_hWnd, WM_TASKBARCREATED, MSGFLT_ALLOW, NULL);
     m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, m_pIconSet);
     SetTrayTip(kPortStates[PORT_CLOSED].pszTip);
     m_pTrayIcon->SetIcon(kPortStates[PORT_CLOSED].nIcon);

@@ -1,6 +1,5 @@
 // The one command that opens and closes the port, and what each state shows.
 #include "WedgeDlg.h"
-#include "../fw/App.h"
 #include "../fw/MessageBox.h"
 #include "../tray/TrayIcon.h"
 
@@ -112,8 +111,7 @@ void CWedgeDlg::OpenPortFromSettings()
     m_nPollTimer = SetTimer(POLL_TIMER, 300);
     m_nBlinkTimer = SetTimer(BLINK_TIMER, 1000);
     EnableSettings(false);
-    AfxGetApp()->HideApplication();
-    m_bHidden = TRUE;
+    HideIntoTray();
 }
 
 void CWedgeDlg::ClosePort()

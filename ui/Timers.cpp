@@ -9,6 +9,8 @@ BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == m_nBlinkTimer) {
+        if (!m_pTrayIcon->IsShown())
+            m_pTrayIcon->Add();   // the notification area may have come up since
         if (m_portState == PORT_LOST) {
             FindLostPort();   // a lost port shows the idle icon, without blinking
         } else {

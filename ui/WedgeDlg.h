@@ -104,4 +104,6 @@ private:
     void ClosePort();
     void SetTrayTip(LPCSTR pszTip);
     void DeleteTrayIcon();
+    bool HideIntoTray();
+    void ShowFromTray();
 };

@@ -24,7 +24,7 @@ DWORD WINAPI RecordedVersion() { return g_pTray->version; }
 BOOL WINAPI RecordShellCall(DWORD dwMessage, PNOTIFYICONDATAA pnid)
 {
     g_pTray->calls.push_back({ dwMessage, *pnid });
-    return TRUE;
+    return !g_pTray->absent;
 }
 
 BOOL WINAPI RecordBeep(UINT uType)

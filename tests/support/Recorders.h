@@ -20,6 +20,7 @@ public:
     struct Call { DWORD dwMessage; NOTIFYICONDATAA nid; };
     std::vector<Call> calls;
     DWORD version;
+    bool absent = false;   // no notification area (yet): every call fails
 };
 
 class BeepRecorder {
@@ -29,8 +30,9 @@ public:
     std::vector<UINT> beeps;
 };
 
-// Refuses every opening of a registry key that asks for more than reading,
-// as the registry does for a user without rights to the machine-wide part.
+// Refuses the creation of any registry key and every opening that asks for
+// more than reading: no key the settings could be written to, not even the
+// user's own.
 class RegistryWithoutWriteAccess {
 public:
     RegistryWithoutWriteAccess();

@@ -1,25 +1,61 @@
 #include "Store.h"
+#include <sddl.h>
 
 namespace Store {
 
-void Clear() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKeyPath); }
+namespace {
+struct Key { HKEY hRoot; const char* pszPath; REGSAM samView; };
 
-void Put(const char* name, DWORD type, const void* data, DWORD size)
+Key KeyOf(Place place)
 {
-    HKEY hKey;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
+    switch (place) {
+    case USER:
+        return { HKEY_CURRENT_USER, kSettingsKeyPath, 0 };
+    case VIRTUALIZED:
+        return { HKEY_CURRENT_USER,
+                 "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Vimo Technologies\\VimoBrindleQV", 0 };
+    default:
+        return { HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WOW64_32KEY };
+    }
+}
+
+HKEY Create(Place place, REGSAM sam)
+{
+    Key key = KeyOf(place);
+    HKEY hKey = NULL;
+    RegCreateKeyExA(key.hRoot, key.pszPath, 0, NULL, 0, sam | key.samView, NULL, &hKey, NULL);
+    return hKey;
+}
+} // namespace
+
+void Clear()
+{
+    for (Place place : { MACHINE, USER, VIRTUALIZED }) {
+        Key key = KeyOf(place);
+        RegDeleteKeyExA(key.hRoot, key.pszPath, key.samView, 0);
+    }
+}
+
+void Put(const char* name, DWORD type, const void* data, DWORD size, Place place)
+{
+    HKEY hKey = Create(place, KEY_SET_VALUE);
+    if (hKey == NULL)
         return;
     RegSetValueExA(hKey, name, 0, type, (const BYTE*)data, size);
     RegCloseKey(hKey);
 }
 
-void PutText(const char* name, const std::string& text) { Put(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1); }
+void PutText(const char* name, const std::string& text, Place place)
+{
+    Put(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1, place);
+}
 
-std::map<std::string, Value> Read()
+std::map<std::string, Value> Read(Place place)
 {
     std::map<std::string, Value> values;
+    Key key = KeyOf(place);
     HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(key.hRoot, key.pszPath, 0, KEY_READ | key.samView, &hKey) != ERROR_SUCCESS)
         return values;
     for (DWORD i = 0;; i++) {
         char name[64];
@@ -31,5 +67,29 @@ std::map<std::string, Value> Read()
     }
     RegCloseKey(hKey);
     return values;
+}
+
+// Wine checks a key's own list of rights when it is opened or created, as
+// Windows does; the owner keeps the right to change the list.
+LockedMachineKey::LockedMachineKey(bool bValuesMayBeSet)
+{
+    HKEY hKey = Create(MACHINE, READ_CONTROL | WRITE_DAC);
+    DWORD cb = 0;
+    RegGetKeySecurity(hKey, DACL_SECURITY_INFORMATION, NULL, &cb);
+    m_oldDacl.resize(cb);
+    RegGetKeySecurity(hKey, DACL_SECURITY_INFORMATION, m_oldDacl.data(), &cb);
+    PSECURITY_DESCRIPTOR pLocked = NULL;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        bValuesMayBeSet ? "D:P(A;CI;KR;;;WD)(A;CI;0x2;;;WD)" : "D:P(A;CI;KR;;;WD)", SDDL_REVISION_1, &pLocked, NULL);
+    RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pLocked);
+    LocalFree(pLocked);
+    RegCloseKey(hKey);
+}
+
+LockedMachineKey::~LockedMachineKey()
+{
+    HKEY hKey = Create(MACHINE, WRITE_DAC);
+    RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, m_oldDacl.data());
+    RegCloseKey(hKey);
 }
 }

@@ -1,17 +1,39 @@
-// The program's machine-wide registry key, as a test sets and inspects it.
+// The program's registry keys, as a test sets and inspects them.
 #pragma once
 #include <windows.h>
 #include <map>
 #include <string>
+#include <vector>
 #include "../../settings/Settings.h"
 
 namespace Store {
-struct Value { DWORD type; std::string bytes; };
+struct Value {
+    DWORD type;
+    std::string bytes;
+    bool operator==(const Value& other) const { return type == other.type && bytes == other.bytes; }
+};
+// The machine-wide key (in a 32-bit program's view), the user's own key, and
+// the copy registry virtualization kept for the user of the 32-bit program.
+enum Place { MACHINE, USER, VIRTUALIZED };
 
+// Removes all three.
 void Clear();
-void Put(const char* name, DWORD type, const void* data, DWORD size);
+void Put(const char* name, DWORD type, const void* data, DWORD size, Place place = MACHINE);
 // A REG_SZ value with its terminating NUL counted, as the program stores it.
-void PutText(const char* name, const std::string& text);
+void PutText(const char* name, const std::string& text, Place place = MACHINE);
 // Every value under the key, by name; empty when there is no key.
-std::map<std::string, Value> Read();
+std::map<std::string, Value> Read(Place place = MACHINE);
+
+// For the scope, the machine-wide key (created when missing) is locked as
+// Windows keeps it from a program without elevation: readable, and at most
+// its values may be set. The tests share the prefix: the key is writable
+// again afterwards.
+class LockedMachineKey {
+public:
+    explicit LockedMachineKey(bool bValuesMayBeSet = false);
+    ~LockedMachineKey();
+
+private:
+    std::vector<BYTE> m_oldDacl;
+};
 }

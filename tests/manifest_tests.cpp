@@ -1,0 +1,45 @@
+// Both built executables carry the application manifest: run as the user who
+// starts them, on the Windows versions they name, scaled whole, with the
+// classic controls.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+
+namespace {
+
+// The process manifest of an executable, read as data: the 32-bit build
+// cannot run here, but its resources can be read all the same.
+std::string ManifestOf(const char* pszExe)
+{
+    HMODULE hExe = LoadLibraryExA(pszExe, NULL, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (hExe == NULL)
+        return "";
+    std::string text;
+    if (HRSRC hRes = FindResourceA(hExe, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST))
+        text.assign((const char*)LockResource(LoadResource(hExe, hRes)), SizeofResource(hExe, hRes));
+    FreeLibrary(hExe);
+    return text;
+}
+
+} // namespace
+
+TEST(Manifest, BothBuildsRunAsInvokerOnVistaToElevenUnawareOfDpiWithTheClassicControls)
+{
+    const char* const kWindowsVersions[] = {
+        "{e2011457-1546-43c5-a5fe-008deee3d3f0}",   // Vista
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",   // 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",   // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",   // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",   // 10 and 11
+    };
+    for (const char* pszExe : { WEDGE_PROGRAM, WEDGE_PROGRAM32 }) {
+        SCOPED_TRACE(pszExe);
+        std::string manifest = ManifestOf(pszExe);
+        ASSERT_FALSE(manifest.empty());
+        EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
+        for (const char* pszId : kWindowsVersions)
+            EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + pszId + "\"/>"), std::string::npos) << pszId;
+        EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
+        EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    }
+}
