@@ -2,11 +2,6 @@
 #pragma once
 #include "Wnd.h"
 
-class CObject {
-public:
-    virtual ~CObject() = default;
-};
-
 class CWinApp {
 public:
     explicit CWinApp(LPCSTR pszAppName = NULL);

@@ -7,15 +7,10 @@ public:
     HDC m_hDC = NULL;
     operator HDC() const { return m_hDC; }
 
-    BOOL CreateCompatibleDC(CDC* pDC) { m_hDC = ::CreateCompatibleDC(pDC->m_hDC); return m_hDC != NULL; }
-    BOOL DeleteDC() { BOOL b = ::DeleteDC(m_hDC); m_hDC = NULL; return b; }
     HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
     int SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
     int DrawText(const CString& str, LPRECT lpRect, UINT nFormat)
     { return ::DrawTextA(m_hDC, str, str.GetLength(), lpRect, nFormat); }
-    BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
-    BOOL BitBlt(int x, int y, int cx, int cy, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop)
-    { return ::BitBlt(m_hDC, x, y, cx, cy, pSrcDC->m_hDC, xSrc, ySrc, dwRop); }
 };
 
 // BeginPaint at construction, EndPaint at destruction.

@@ -71,6 +71,7 @@ public:
     void Attach(HWND hWnd) { m_hWnd = hWnd; }
 
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) { return ::SendMessageA(m_hWnd, msg, wParam, lParam); }
+    BOOL PostMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) { return ::PostMessageA(m_hWnd, msg, wParam, lParam); }
     void SetWindowText(LPCSTR psz) { ::SetWindowTextA(m_hWnd, psz); }
     void GetWindowText(CString& str) const;
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }

@@ -10,15 +10,15 @@ const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 // been in that registry view; both builds keep them there, in one place.
 static const REGSAM kMachineView = KEY_WOW64_32KEY;
 
-// The stored values, in the order of the six setting strings.
-struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; };
-static const SettingValue kValues[6] = {
-    { "COMMPORT", "COM 1" },
-    { "BAUDRATE", "9600" },
-    { "DATABITS", "8" },
-    { "PARITY", "None" },
-    { "StopBit", "1" },
-    { "FlowControl", "None" },
+// Each setting's stored value and its default.
+struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; CString PortSettings::*pstr; };
+static const SettingValue kValues[] = {
+    { "COMMPORT", "COM 1", &PortSettings::m_strPort },
+    { "BAUDRATE", "9600", &PortSettings::m_strBaudRate },
+    { "DATABITS", "8", &PortSettings::m_strDataBits },
+    { "PARITY", "None", &PortSettings::m_strParity },
+    { "StopBit", "1", &PortSettings::m_strStopBits },
+    { "FlowControl", "None", &PortSettings::m_strFlowControl },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit
@@ -51,10 +51,8 @@ static CString QueryText(HKEY hKey, LPCSTR pszName)
     return CString(area.data());
 }
 
-void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBits,
-                      CString& strParity, CString& strStopBits, CString& strFlowControl)
+void LoadPortSettings(PortSettings& settings)
 {
-    CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
     HKEY keys[3];
     int nKeys = 0;
     try {
@@ -70,11 +68,11 @@ void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBi
                                       &keys[nKeys]) == ERROR_SUCCESS)
                 nKeys++;
         }
-        for (int i = 0; i < 6; i++) {
+        for (const SettingValue& value : kValues) {
             CString strText;
             for (int k = 0; k < nKeys && strText.IsEmpty(); k++)
-                strText = QueryText(keys[k], kValues[i].pszName);
-            *settings[i] = strText.IsEmpty() ? CString(kValues[i].pszDefault) : strText;
+                strText = QueryText(keys[k], value.pszName);
+            settings.*value.pstr = strText.IsEmpty() ? CString(value.pszDefault) : strText;
         }
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
@@ -87,7 +85,7 @@ void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBi
 // false when refused, the last error saying why. Asks only to set values:
 // without elevation Windows refuses more under HKEY_LOCAL_MACHINE even where
 // an administrator granted users that.
-static bool WriteSettings(HKEY hRoot, REGSAM samView, const CString* const settings[6])
+static bool WriteSettings(HKEY hRoot, REGSAM samView, const PortSettings& settings)
 {
     HKEY hKey = NULL;
     const REGSAM sam = KEY_SET_VALUE | samView;
@@ -101,18 +99,16 @@ static bool WriteSettings(HKEY hRoot, REGSAM samView, const CString* const setti
         return false;
     }
     // Each text is stored whole, with its terminating NUL counted.
-    for (int i = 0; i < 6; i++) {
-        const CString& str = *settings[i];
-        ::RegSetValueExA(hKey, kValues[i].pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
+    for (const SettingValue& value : kValues) {
+        const CString& str = settings.*value.pstr;
+        ::RegSetValueExA(hKey, value.pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
     }
     ::RegCloseKey(hKey);
     return true;
 }
 
-void SavePortSettings(const CString& strPort, const CString& strBaudRate, const CString& strDataBits,
-                      const CString& strParity, const CString& strStopBits, const CString& strFlowControl)
+void SavePortSettings(const PortSettings& settings)
 {
-    const CString* const settings[6] = { &strPort, &strBaudRate, &strDataBits, &strParity, &strStopBits, &strFlowControl };
     try {
         if (WriteSettings(HKEY_LOCAL_MACHINE, kMachineView, settings)) {
             // The user's copies are read first: they would hide what was just stored.

@@ -2,7 +2,7 @@
 // administrator (or an elevated program) stores them, per user otherwise.
 #pragma once
 #include <windows.h>
-#include "../fw/String.h"
+#include "PortSettings.h"
 
 // The key, under HKEY_LOCAL_MACHINE in the registry view of a 32-bit program
 // (HKLM\SOFTWARE\WOW6432Node on 64-bit Windows) and under HKEY_CURRENT_USER.
@@ -11,13 +11,11 @@ extern const char kSettingsKeyPath[];
 // Sets each string to the first stored text it finds, value by value: the
 // user's own, the copy registry virtualization kept for the user, the
 // machine-wide one; else to its default.
-void LoadPortSettings(CString& strPort, CString& strBaudRate, CString& strDataBits,
-                      CString& strParity, CString& strStopBits, CString& strFlowControl);
+void LoadPortSettings(PortSettings& settings);
 // Stores the six strings machine-wide and removes the user's copies, which
 // would hide them; where the machine-wide key is refused, into the user's own
 // key; only when that is refused too, shows the system's text for the refusal.
-void SavePortSettings(const CString& strPort, const CString& strBaudRate, const CString& strDataBits,
-                      const CString& strParity, const CString& strStopBits, const CString& strFlowControl);
+void SavePortSettings(const PortSettings& settings);
 
 // The registry calls that open the keys. Wine lets a test lock an existing
 // key but not refuse the creation of a missing one, so tests put refusing

@@ -7,6 +7,7 @@
 #include "support/RunningWindow.h"
 #include "support/Wait.h"
 #include "support/Store.h"
+#include "support/VirtualLine.h"
 
 namespace {
 
@@ -79,18 +80,15 @@ TEST_F(Commands, TheAboutItemOpensTheAboutBoxWhateverItsLowBits)
 TEST_F(Commands, MinimiseHidesTheWindowButANearbyCommandIsTheDefaults)
 {
     RunningWindow w;
-    w.OnWindowThread([&] { w.dlg.m_bHidden = FALSE; });
     // Differs from minimise in the low bits: the default handling minimises
-    // to an icon, the window stays shown and the flag unchanged.
+    // to an icon, and the window stays shown.
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE | 1, 0);
     EXPECT_TRUE(IsIconic(w.hwnd));
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
-    EXPECT_FALSE(w.dlg.m_bHidden);
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
 
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
-    EXPECT_TRUE(w.dlg.m_bHidden);
     EXPECT_FALSE(w.WaitForEnd(0));
 }
 
@@ -106,10 +104,9 @@ TEST_F(Commands, CloseRemovesTheTrayIconOnceAndEndsTheWindow)
 TEST_F(Commands, APaintShowsStatusAndLastScanButNotWhileMinimisedAndLeavesTheLists)
 {
     RunningWindow w;
-    w.OnWindowThread([&] {
-        w.dlg.m_strLastScan = "5901234123457";
-        w.dlg.m_strStatus = "Port Status: Open";
-    });
+    // Texts the window's own strings do not hold.
+    SetWindowTextA(w.Item(IDC_EDIT_LASTSCAN), "5901234123457");
+    SetWindowTextA(w.Item(IDC_LABEL_STATUS), "Port Status: Open");
     // What the user picked and typed, not yet read back by any command.
     SendMessageA(w.Item(IDC_COMBO_BAUDRATE), CB_SELECTSTRING, (WPARAM)-1, (LPARAM)"19200");
     SetWindowTextA(w.Item(IDC_COMBO_PORT), "COM 7");
@@ -117,12 +114,12 @@ TEST_F(Commands, APaintShowsStatusAndLastScanButNotWhileMinimisedAndLeavesTheLis
     ASSERT_TRUE(IsIconic(w.hwnd));
     RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
     w.Sync();
-    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "");
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "5901234123457");
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
     RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
     w.Sync();
-    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "5901234123457");
-    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "");
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
     EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "19200");
     EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 7");
 }
@@ -169,7 +166,7 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
     EXPECT_EQ(GetForegroundWindow(), w.hwnd);
 
     ASSERT_TRUE(w.ChooseFromTrayMenu(2));   // Open Port: as the button does
-    ASSERT_TRUE(w.dlg.m_port.IsOpen());
+    ASSERT_FALSE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
 
@@ -177,7 +174,7 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
     ASSERT_NE(menu.hWnd, (HWND)NULL);
     EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Close Port", "-", "Exit" }));
     ASSERT_TRUE(w.ChooseFromTrayMenu(2));
-    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_TRUE(VirtualLine::PortFree("COM1"));
 
     menu = OpenTrayMenu(w);   // a fresh menu each time
     ASSERT_NE(menu.hWnd, (HWND)NULL);
@@ -190,29 +187,35 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
 TEST_F(Commands, RestoreAndTheDoubleClickBringTheWindowBack)
 {
     RunningWindow w;
-    // Right after the start the flag says hidden although the window shows.
+    // Right after the start the window counts as hidden although it shows.
+    ShowWindow(w.hwnd, SW_HIDE);
+    SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
     SendMessageA(w.hwnd, WM_COMMAND, ID_TRAY_RESTORE, 0);
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
-    EXPECT_FALSE(w.dlg.m_bHidden);
 
-    // The double-click restores only while the flag is set, and leaves it.
+    // Restored, it counts as shown: the double-click leaves a window hidden
+    // by someone else alone.
     ShowWindow(w.hwnd, SW_HIDE);
     SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
-    EXPECT_FALSE(w.dlg.m_bHidden);
 
+    // Hidden by the program, the double-click brings it back and leaves it
+    // counted as hidden, so a second one shows it again.
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    w.OnWindowThread([&] { w.dlg.m_strLastNonEmpty = "036000291452\r\n"; });
     SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
-    EXPECT_TRUE(w.dlg.m_bHidden);
-    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "036000291452\r\n");
+    ShowWindow(w.hwnd, SW_HIDE);
+    SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
 
-    // Restore after a hide clears the flag.
+    // Restore after a hide counts it as shown again.
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     SendMessageA(w.hwnd, WM_COMMAND, ID_TRAY_RESTORE, 0);
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
-    EXPECT_FALSE(w.dlg.m_bHidden);
+    ShowWindow(w.hwnd, SW_HIDE);
+    SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(IsWindowVisible(w.hwnd));
 }
 
 TEST_F(Commands, EnterAndEscapeRemoveTheTrayIconToo)

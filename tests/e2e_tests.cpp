@@ -37,14 +37,6 @@ protected:
         sink.Pump(700);   // two more polls: nothing else may come
         return sink.text;
     }
-    // The line can be opened again: nobody holds it. A refusal here is
-    // recorded, not shown: a box in the test itself would wait for ever.
-    bool PortFree(const char* port)
-    {
-        MessageBoxRecorder boxes;
-        CBufferedCommPort other;
-        return other.OpenPort(port, 9600, 8, NOPARITY, ONESTOPBIT) != FALSE;
-    }
 };
 
 } // namespace
@@ -85,7 +77,7 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     EXPECT_FALSE(IsWindowVisible(p.hwnd));
     EXPECT_TRUE(ListsEnabled(p.hwnd, true));
     EXPECT_TRUE(Store::Read().empty());
-    EXPECT_TRUE(PortFree("COM1:"));
+    EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
 
 TEST_F(EndToEnd, AScanWhileTheProgramItselfIsInTheForegroundIsShownButNotTyped)
@@ -158,7 +150,7 @@ TEST_F(EndToEnd, ABaudRateTheLineDoesNotTakeIsRefusedAndNothingIsSaved)
         p.Sync();
         EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port") << text;
         EXPECT_TRUE(ListsEnabled(p.hwnd, true)) << text;
-        EXPECT_TRUE(PortFree("COM1:")) << text;
+        EXPECT_TRUE(VirtualLine::PortFree("COM1:")) << text;
         auto stored = Store::Read();
         EXPECT_EQ(stored.size(), 1u) << text;
         EXPECT_EQ(stored["BAUDRATE"].bytes, std::string("4800", 5)) << text;
@@ -215,7 +207,7 @@ TEST_F(EndToEnd, AnUnpluggedDeviceIsLostQuietlyAndTypesAgainOnceItIsBack)
     again.PlugIn();
     Sleep(1500);
     EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
-    EXPECT_TRUE(PortFree("COM1:"));
+    EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
     EXPECT_FALSE(p.HasMessageBox());
 }
 
@@ -255,7 +247,7 @@ TEST_F(EndToEnd, TheTrayIconRestoresTogglesThePortAndEndsTheProgram)
     p.OnTrayIcon(WM_RBUTTONDOWN);
     ASSERT_TRUE(p.ChooseFromTrayMenu(2));
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
-    EXPECT_TRUE(PortFree("COM1:"));
+    EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 
     // A double-click brings back only a hidden program; the window here was
     // hidden by the open, which a close does not undo.
@@ -285,11 +277,11 @@ TEST_F(EndToEnd, EnterEscapeAndCloseEndTheProgramAndTakeTheTrayIconAlong)
     Program p;
     HWND hIcon = p.TrayIcon();
     Open(p);
-    EXPECT_FALSE(PortFree("COM1:"));
+    EXPECT_FALSE(VirtualLine::PortFree("COM1:"));
     PostMessageA(p.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(p.WaitForExit());
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); }));
-    EXPECT_TRUE(PortFree("COM1:"));
+    EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
 
 // The whole road once, as a user takes it.
@@ -371,5 +363,5 @@ TEST_F(EndToEnd, ABoxHiddenWithTheProgramComesBackWithItAndCanBeAnswered)
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(p.hwnd) != FALSE; }));
     p.Click(IDC_BTN_OPENCLOSE);
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
-    EXPECT_TRUE(PortFree("COM1:"));
+    EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }

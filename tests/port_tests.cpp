@@ -48,13 +48,12 @@ TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
     Type(w, IDC_COMBO_STOPBITS, "2");
     Click(w);
     ASSERT_TRUE(boxes.texts.empty()) << boxes.texts[0];
-    EXPECT_TRUE(w.dlg.m_port.IsOpen());
+    EXPECT_FALSE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Open)");
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[1]);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
-    EXPECT_TRUE(w.dlg.m_bHidden);
     EXPECT_TRUE(ListsEnabled(w.hwnd, false));
 
     auto tty = VirtualLine::Settings("COM1");
@@ -71,7 +70,7 @@ TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
     // Closing saves nothing and leaves the window where it is.
     Store::Clear();
     Click(w);
-    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_TRUE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Closed)");
@@ -98,7 +97,7 @@ TEST_F(PortControl, EachIncorrectSettingGetsItsMessageAndThePortStaysClosed)
         Type(w, IDC_COMBO_STOPBITS, c.stopBits);
         Click(w);
         EXPECT_EQ(boxes.texts, c.messages);
-        EXPECT_FALSE(w.dlg.m_port.IsOpen());
+        EXPECT_TRUE(VirtualLine::PortFree("COM1"));
         EXPECT_TRUE(IsWindowVisible(w.hwnd));
         EXPECT_TRUE(ListsEnabled(w.hwnd, true));
     }
@@ -112,17 +111,18 @@ TEST_F(PortControl, APortThatCannotBeOpenedLeavesTheWindowAsItWas)
     ASSERT_TRUE(other.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
     Click(w);
     EXPECT_EQ(boxes.texts, std::vector<std::string>{ "The specified port cannot be opened!" });
-    EXPECT_FALSE(w.dlg.m_port.IsOpen());
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
     EXPECT_TRUE(Store::Read().empty());
+    other.Close();
+    EXPECT_TRUE(VirtualLine::PortFree("COM1"));   // the refused window keeps nothing
 
     // An empty port name is no request at all.
     boxes.texts.clear();
     Type(w, IDC_COMBO_PORT, "");
     Click(w);
     EXPECT_TRUE(boxes.texts.empty());
-    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_TRUE(VirtualLine::PortFree("COM1"));
 }
 
 TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
@@ -131,7 +131,7 @@ TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
     RunningWindow w;
     Type(w, IDC_COMBO_PORT, " COM 12 ");   // trimmed, spaces removed: COM12:
     Click(w);
-    ASSERT_TRUE(w.dlg.m_port.IsOpen());
+    ASSERT_FALSE(VirtualLine::PortFree("COM12"));
     sink.Activate();
     VirtualLine::Send("COM12", "4006381333931\r\n");
     ASSERT_TRUE(sink.WaitForChars(14));
@@ -148,9 +148,14 @@ TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
     for (size_t i = before; i < tray.calls.size(); i++) icons.push_back(tray.calls[i].nid.hIcon);
     ASSERT_GE(icons.size(), 2u);
     EXPECT_NE(icons[0], icons[1]);
-    CString lastScan;
-    w.OnWindowThread([&] { lastScan = w.dlg.m_strLastScan; });
-    EXPECT_EQ(lastScan, "4006381333931\r\n");
+    // The window brought back from the tray shows it, and so does each repaint.
+    SetWindowTextA(w.Item(IDC_EDIT_LASTSCAN), "");
+    SendMessageA(w.hwnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r\n");
+    SetWindowTextA(w.Item(IDC_EDIT_LASTSCAN), "");
+    RedrawWindow(w.hwnd, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    w.Sync();
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r\n");
     EXPECT_EQ(beeps.beeps.size(), 1u);
 }
 
@@ -194,7 +199,6 @@ TEST_F(PortControl, ADeviceGoneIsShownLostWithoutBlinkingAndOpenAgainWhenBack)
     ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
     VirtualLine::Unplugged device("COM1");
     ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
-    EXPECT_FALSE(w.dlg.m_port.IsOpen());
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Lost)");
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[0]);
@@ -207,7 +211,7 @@ TEST_F(PortControl, ADeviceGoneIsShownLostWithoutBlinkingAndOpenAgainWhenBack)
 
     device.PlugIn();
     ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
-    EXPECT_TRUE(w.dlg.m_port.IsOpen());
+    EXPECT_FALSE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Open)");
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[1]);
     Wait(sink, 2200);   // blinking again
@@ -224,7 +228,7 @@ TEST_F(PortControl, ADeviceGoneIsShownLostWithoutBlinkingAndOpenAgainWhenBack)
     EXPECT_TRUE(ListsEnabled(w.hwnd, true));
     again.PlugIn();
     Wait(sink, 1500);
-    EXPECT_FALSE(w.dlg.m_port.IsOpen());
+    EXPECT_TRUE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
 

@@ -1,6 +1,7 @@
 // The six settings in the registry: what a save leaves there, what a load
 // makes of it, and where they go for a user who may not write machine-wide.
 #include <gtest/gtest.h>
+#include "../res/resource.h"
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
 #include "support/Store.h"
@@ -10,14 +11,19 @@ namespace {
 const char* const kNames[6] = { "COMMPORT", "BAUDRATE", "DATABITS", "PARITY", "StopBit", "FlowControl" };
 
 // The six setting strings, in the order they are stored.
+CString PortSettings::* const kStrings[6] = {
+    &PortSettings::m_strPort, &PortSettings::m_strBaudRate, &PortSettings::m_strDataBits,
+    &PortSettings::m_strParity, &PortSettings::m_strStopBits, &PortSettings::m_strFlowControl,
+};
+
 struct Six {
-    CString s[6];
-    void Load() { LoadPortSettings(s[0], s[1], s[2], s[3], s[4], s[5]); }
-    void Save() const { SavePortSettings(s[0], s[1], s[2], s[3], s[4], s[5]); }
+    PortSettings s;
+    void Load() { LoadPortSettings(s); }
+    void Save() const { SavePortSettings(s); }
     std::vector<std::string> Texts() const
     {
         std::vector<std::string> texts;
-        for (const CString& str : s) texts.push_back((LPCSTR)str);
+        for (auto pstr : kStrings) texts.push_back((LPCSTR)(s.*pstr));
         return texts;
     }
 };
@@ -25,7 +31,7 @@ struct Six {
 Six Settings(std::vector<std::string> texts)
 {
     Six six;
-    for (int i = 0; i < 6; i++) six.s[i] = texts[i].c_str();
+    for (int i = 0; i < 6; i++) six.s.*kStrings[i] = texts[i].c_str();
     return six;
 }
 
@@ -98,8 +104,8 @@ TEST_F(SettingsStore, ALongSettingIsStoredWholeAndComesBackWhole)
     EXPECT_EQ(Store::Read()["COMMPORT"].bytes, longPort + '\0');
     Six six;
     six.Load();
-    EXPECT_EQ(six.s[0], longPort.c_str());
-    EXPECT_EQ(six.s[1], nineteen.c_str());
+    EXPECT_EQ(six.s.m_strPort, longPort.c_str());
+    EXPECT_EQ(six.s.m_strBaudRate, nineteen.c_str());
 }
 
 TEST_F(SettingsStore, WithoutWriteAccessSettingsStillLoad)
@@ -163,7 +169,8 @@ TEST_F(SettingsStore, WhereNoKeyCanBeWrittenALoadTakesTheDefaultsAndASaveShowsTh
     EXPECT_TRUE(Store::Read(Store::USER).empty());
 }
 
-// The window saves what its lists show and shows what was saved at its next start.
+// The window saves what its lists show as it opens the port, and shows what
+// was saved at its next start.
 TEST_F(SettingsStore, TheWindowSavesItsListsAndShowsThemAtTheNextStart)
 {
     TrayRecorder tray;
@@ -173,7 +180,10 @@ TEST_F(SettingsStore, TheWindowSavesItsListsAndShowsThemAtTheNextStart)
         RunningWindow w;
         for (int i = 0; i < 6; i++)
             SetWindowTextA(w.Item(ids[i]), texts[i].c_str());
-        w.OnWindowThread([&] { w.dlg.SaveSettings(); });
+        SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
+        w.Sync();
+        ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+        SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
     }
     RunningWindow w;
     for (int i = 0; i < 6; i++)

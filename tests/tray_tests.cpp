@@ -5,6 +5,7 @@
 #include "support/Recorders.h"
 #include "support/RunningWindow.h"
 #include "support/Store.h"
+#include "support/VirtualLine.h"
 #include "support/Wait.h"
 
 TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
@@ -26,7 +27,7 @@ TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
         EXPECT_EQ(add.hIcon, (HICON)0x11);
         EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5");
 
-        strcpy(icon.m_nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+        icon.SetTip("Vimo Brindlequaverly V1.5 (Port Open)");
         icon.SetIcon(1);
         icon.SetIcon(1);   // nothing is cached: sent again
         ASSERT_EQ(tray.calls.size(), 3u);
@@ -57,9 +58,9 @@ TEST(TrayIcon, BeforeVersionFourThereIsNoShellCallAtAll)
     HICON icons[3] = {};
     {
         CTrayIcon icon(NULL, WM_TRAYNOTIFY, icons);
-        EXPECT_FALSE(icon.m_bEnabled);
-        strcpy(icon.m_nid.szTip, "ignored");
+        icon.SetTip("ignored");
         icon.SetIcon(1);
+        icon.Add();
     }
     EXPECT_TRUE(tray.calls.empty());
 }
@@ -89,23 +90,28 @@ TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndT
 {
     TrayRecorder tray;
     MessageBoxRecorder boxes;
+    Store::Clear();
     RunningWindow w;
-    w.OnWindowThread([&] {
-        strcpy(w.dlg.m_pTrayIcon->m_nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
-        w.dlg.m_pTrayIcon->SetIcon(1);
-        w.dlg.ShowWindow(SW_HIDE);
-    });
-    size_t nBefore = tray.calls.size();
+    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);   // hides the window
+    w.Sync();
+    ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    size_t nBefore = 0;
+    w.OnWindowThread([&] { nBefore = tray.calls.size(); });
     // As the shell does it: to every top-level window, hidden ones too.
     DWORD_PTR result;
     SendMessageTimeoutA(HWND_BROADCAST, WM_TASKBARCREATED, 0, 0, SMTO_NORMAL, 3000, &result);
-    ASSERT_EQ(tray.calls.size(), nBefore + 1);
-    const TrayRecorder::Call& add = tray.calls.back();
-    EXPECT_EQ(add.dwMessage, (DWORD)NIM_ADD);
-    EXPECT_EQ(add.nid.hWnd, w.hwnd);
-    EXPECT_EQ(add.nid.uFlags, (UINT)(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_EQ(add.nid.hIcon, TestApp().m_iconSet[1]);
-    EXPECT_STREQ(add.nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+    // The icon blinks meanwhile: the add carries the image shown last.
+    w.OnWindowThread([&] {
+        size_t nAdd = nBefore;
+        while (nAdd < tray.calls.size() && tray.calls[nAdd].dwMessage != NIM_ADD) nAdd++;
+        ASSERT_LT(nAdd, tray.calls.size());
+        const NOTIFYICONDATAA& add = tray.calls[nAdd].nid;
+        EXPECT_EQ(add.hWnd, w.hwnd);
+        EXPECT_EQ(add.uFlags, (UINT)(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+        EXPECT_EQ(add.hIcon, tray.calls[nAdd - 1].nid.hIcon);
+        EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
+    });
+    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
 }
 
 // At log-on the notification area may not be there yet.
@@ -118,7 +124,7 @@ TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThe
     RunningWindow w;
     SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
     w.Sync();
-    ASSERT_TRUE(w.dlg.m_port.IsOpen());
+    ASSERT_FALSE(VirtualLine::PortFree("COM1"));
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
@@ -128,17 +134,16 @@ TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThe
     size_t nRefused = 0;
     w.OnWindowThread([&] { tray.absent = false; nRefused = tray.calls.size(); });
     ASSERT_TRUE(WaitUntil([&] {
-        BOOL bShown = FALSE;
-        w.OnWindowThread([&] { bShown = w.dlg.m_pTrayIcon->IsShown(); });
-        return bShown != FALSE;
-    }));
+        bool bAdded = false;
+        w.OnWindowThread([&] { bAdded = tray.calls.size() > nRefused; });
+        return bAdded;
+    }, 3000));
     w.OnWindowThread([&] {
         EXPECT_EQ(tray.calls[nRefused].dwMessage, (DWORD)NIM_ADD);
         EXPECT_STREQ(tray.calls[nRefused].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
     });
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
-    EXPECT_TRUE(w.dlg.m_bHidden);
 }
 
 TEST(IconSet, HoldsTheIdleIconTwiceAndTheActiveOnce)

@@ -130,10 +130,12 @@ TEST_F(MainWindow, OpensCentredWithTheAboutItemAndItsIcon)
     GetMenuItemInfoA(hSys, n - 2, TRUE, &info);
     EXPECT_TRUE(info.fType & MFT_SEPARATOR);
 
-    EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_GETICON, ICON_BIG, 0), w.dlg.m_hIcon);
-    EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_QUERYDRAGICON, 0, 0), w.dlg.m_hIcon);
-    EXPECT_TRUE(w.dlg.m_bHidden);   // set at start although shown
-    EXPECT_EQ(w.dlg.m_strStatus, "Port Status: Closed");
+    // The idle icon at the large size, loaded once and shared.
+    HICON hIdle = (HICON)LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_IDLE), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED);
+    EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_GETICON, ICON_BIG, 0), hIdle);
+    EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_QUERYDRAGICON, 0, 0), hIdle);
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
 
 TEST_F(MainWindow, FillsTheListsWithTheirFixedChoices)
@@ -178,7 +180,7 @@ TEST_F(MainWindow, ShowsWhatIsStoredAndTheDefaultForTheRest)
     EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_BAUDRATE), CB_GETCURSEL, 0, 0), 4);
     EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 25");
     EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCOUNT, 0, 0), 20);
-    EXPECT_EQ(w.dlg.m_strDataBits, "72");
+    EXPECT_EQ(w.Text(IDC_COMBO_DATABITS), "72");
     EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "None");
     EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1");
     EXPECT_EQ(w.Text(IDC_COMBO_FLOWCONTROL), "Xon/Xoff");
@@ -193,12 +195,11 @@ TEST_F(MainWindow, TakesStoredTextsWholeWhateverTheirLength)
     Store::Put("DATABITS", REG_SZ, "7\0junk", 7);         // text up to its first NUL
     Store::Put("StopBit", REG_BINARY, "1.5", 3);           // no NUL at all
     RunningWindow w;
-    EXPECT_EQ(w.dlg.m_strPort, "\\\\.\\VERY-LONG-PORT");
     EXPECT_EQ(w.Text(IDC_COMBO_PORT), "\\\\.\\VERY-LONG-PORT");
-    EXPECT_EQ(w.dlg.m_strBaudRate, "12345678901234567890");
-    EXPECT_EQ(w.dlg.m_strParity, (path + std::string(300, 'x')).c_str());
-    EXPECT_EQ(w.dlg.m_strDataBits, "7");
-    EXPECT_EQ(w.dlg.m_strStopBits, "1.5");
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "12345678901234567890");
+    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), path + std::string(300, 'x'));
+    EXPECT_EQ(w.Text(IDC_COMBO_DATABITS), "7");
+    EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1.5");
 }
 
 TEST_F(MainWindow, ExchangeSelectsAnItemOnlyForTheWholeText)
@@ -218,10 +219,6 @@ TEST_F(MainWindow, ExchangeSelectsAnItemOnlyForTheWholeText)
     EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "12");
     EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "Even");
     EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1.");
-    // What the lists now show is what the next exchange takes.
-    w.OnWindowThread([&] { w.dlg.UpdateData(TRUE); });
-    EXPECT_EQ(w.dlg.m_strBaudRate, "12");
-    EXPECT_EQ(w.dlg.m_strParity, "Even");
 }
 
 TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)
@@ -235,11 +232,9 @@ TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)
     });
     EXPECT_FALSE(GetUpdateRect(hStatus, NULL, FALSE));
     EXPECT_FALSE(GetUpdateRect(hScan, NULL, FALSE));
-    w.OnWindowThread([&] {
-        w.dlg.m_strStatus = "Port Status: Changed";
-        w.dlg.UpdateData(FALSE);
-    });
-    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Changed");
+    SetWindowTextA(hStatus, "Port Status: Changed");
+    w.OnWindowThread([&] { w.dlg.UpdateData(FALSE); });
+    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
 
 TEST_F(MainWindow, EnterAndEscapeEndTheWindow)

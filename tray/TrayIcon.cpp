@@ -1,4 +1,5 @@
 #include "TrayIcon.h"
+#include <algorithm>
 #include <cstring>
 
 static_assert(kTrayRecordSize == NOTIFYICONDATAA_V1_SIZE, "the record's first version");
@@ -36,8 +37,17 @@ CTrayIcon::~CTrayIcon()
 
 void CTrayIcon::Add()
 {
+    // An icon the shell still has refuses a second add, and is shown all the same.
     if (m_bEnabled)
-        m_bShown = g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid);
+        m_bShown = g_trayShell.pfnShellNotifyIcon(NIM_ADD, &m_nid) ||
+                   g_trayShell.pfnShellNotifyIcon(NIM_MODIFY, &m_nid);
+}
+
+void CTrayIcon::SetTip(LPCSTR pszTip)
+{
+    size_t nCopy = std::min(strlen(pszTip), kTrayTipSize - 1);
+    memcpy(m_nid.szTip, pszTip, nCopy);   // the bytes after the terminator stay as they were
+    m_nid.szTip[nCopy] = '\0';
 }
 
 void CTrayIcon::SetIcon(int nIndex)

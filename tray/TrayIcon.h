@@ -2,15 +2,20 @@
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
-#include "../fw/App.h"
+#include "../fw/Wnd.h"
 
-class CTrayIcon : public CObject {
+class CTrayIcon {
 public:
     // Adds the icon (entry 0 of pIcons) with the default tip.
     CTrayIcon(CWnd* pOwner, UINT uCallbackMessage, HICON* pIcons);
     // Removes the icon.
-    ~CTrayIcon() override;
-    // Shows entry nIndex of the icon array together with the tip now in m_nid.szTip.
+    ~CTrayIcon();
+    CTrayIcon(const CTrayIcon&) = delete;
+    CTrayIcon& operator=(const CTrayIcon&) = delete;
+
+    // The tip, cut to what the record holds; the shell gets it with the next SetIcon.
+    void SetTip(LPCSTR pszTip);
+    // Shows entry nIndex of the icon array together with the tip.
     void SetIcon(int nIndex);
     // Adds the icon with its current image and tip: a notification area that
     // restarts has forgotten every icon, and one that was not there yet (at
@@ -19,11 +24,10 @@ public:
     // Whether the notification area took the icon at the latest add.
     BOOL IsShown() const { return m_bShown; }
 
-    BOOL m_bEnabled;
-    NOTIFYICONDATAA m_nid;   // the owner writes szTip directly
-    HICON* m_pIcons;
-
 private:
+    BOOL m_bEnabled;
+    NOTIFYICONDATAA m_nid;
+    HICON* m_pIcons;
     BOOL m_bShown = FALSE;
 };
 

@@ -1,9 +1,11 @@
-// System commands, and the tray menu's Restore and Exit.
+// System commands, the tray icon's mouse events, and the tray menu's Restore
+// and Exit.
 #include "WedgeDlg.h"
 #include "../fw/App.h"
 #include "../look/AboutDlg.h"
 #include "../res/resource.h"
 #include "../tray/TrayIcon.h"
+#include "../tray/TrayMenu.h"
 
 void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
 {
@@ -53,4 +55,27 @@ void CWedgeDlg::OnExit()
 {
     DeleteTrayIcon();
     DestroyWindow();
+}
+
+// Double-click brings the window back, the right button opens the popup menu.
+LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
+{
+    if (lParam == WM_LBUTTONDBLCLK) {
+        ShowFromTray();
+    } else if (lParam == WM_RBUTTONDOWN) {
+        // The pick goes through the message table, as a menu's command does.
+        UINT nCmd = TrackTrayMenu(m_hWnd, m_portState != PORT_CLOSED);
+        if (nCmd != 0)
+            PostMessage(WM_COMMAND, nCmd);
+    }
+    return 0;
+}
+
+// A restarted notification area gets the icon again.
+LRESULT CWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    // The window exists a moment before its tray icon and after it.
+    if (m_pTrayIcon != NULL)
+        m_pTrayIcon->Add();
+    return 0;
 }

@@ -21,8 +21,8 @@ BOOL CWedgeDlg::OnInitDialog()
     SetIcon(m_hIcon, FALSE);
     m_editLastScan.SetWindowText("");
     m_nBlinkCount = 0;
-    m_labelStatus.SetWindowText(kPortStates[PORT_CLOSED].pszStatus);
     CreateTrayIcon();
+    ShowPortState(PORT_CLOSED);
     UpdateData(TRUE);
     FillLists();
     LoadSettings();
@@ -73,7 +73,5 @@ void CWedgeDlg::CreateTrayIcon()
     if (pfnChangeFilter != NULL)
         pfnChangeFilter(m_hWnd, WM_TASKBARCREATED, MSGFLT_ALLOW, NULL);
     m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, m_pIconSet);
-    SetTrayTip(kPortStates[PORT_CLOSED].pszTip);
-    m_pTrayIcon->SetIcon(kPortStates[PORT_CLOSED].nIcon);
     m_bHidden = TRUE;
 }

@@ -3,13 +3,16 @@
 #include "../fw/MessageBox.h"
 #include "../tray/TrayIcon.h"
 
+namespace {
+
+// What each port state shows: the button's caption, the status text, the tray
+// tip and the tray icon's index in the icon set.
+struct PortStateTexts { LPCSTR pszButton; LPCSTR pszStatus; LPCSTR pszTip; int nIcon; };
 const PortStateTexts kPortStates[] = {
     /* PORT_CLOSED */ { "&Open Port", "Port Status: Closed", "Vimo Brindlequaverly V1.5 (Port Closed)", 0 },
     /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1 },
     /* PORT_LOST */   { "&Close Port", "Port Status: Lost", "Vimo Brindlequaverly V1.5 (Port Lost)", 0 },
 };
-
-namespace {
 
 // A line setting's text, upper-cased, and the code the port is given for it.
 struct SettingCode { LPCSTR pszText; BYTE byCode; };
@@ -88,20 +91,20 @@ void CWedgeDlg::OnTrayOpenPort()
 void CWedgeDlg::OpenPortFromSettings()
 {
     UpdateData(TRUE);
-    if (m_strPort.IsEmpty())
+    if (m_settings.m_strPort.IsEmpty())
         return;
     // Every setting is checked, so the user sees one message for each incorrect one.
     DWORD dwBaudRate = 0;
-    bool bBaudRate = ParseBaudRate(m_strBaudRate, dwBaudRate);
+    bool bBaudRate = ParseBaudRate(m_settings.m_strBaudRate, dwBaudRate);
     if (!bBaudRate)
         AfxMessageBox(kLineSettingsNotSupported, MB_OK, 0);
     BYTE byByteSize = 0, byParity = 0, byStopBits = 0;
-    bool bDataBits = LookUpSetting(m_strDataBits, kDataBits, "Data Bits is not correct!", byByteSize);
-    bool bParity = LookUpSetting(m_strParity, kParities, "Parity Value is not correct!", byParity);
-    bool bStopBits = LookUpSetting(m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
+    bool bDataBits = LookUpSetting(m_settings.m_strDataBits, kDataBits, "Data Bits is not correct!", byByteSize);
+    bool bParity = LookUpSetting(m_settings.m_strParity, kParities, "Parity Value is not correct!", byParity);
+    bool bStopBits = LookUpSetting(m_settings.m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
     if (!bBaudRate || !bDataBits || !bParity || !bStopBits)
         return;
-    if (!m_port.OpenPort(PortDeviceName(m_strPort), dwBaudRate, byByteSize, byParity, byStopBits))
+    if (!m_port.OpenPort(PortDeviceName(m_settings.m_strPort), dwBaudRate, byByteSize, byParity, byStopBits))
         return;
 
     UpdateData(FALSE);
@@ -147,7 +150,7 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_btnOpenClose.SetWindowText(texts.pszButton);
     m_labelStatus.SetWindowText(texts.pszStatus);
     m_strStatus = texts.pszStatus;
-    SetTrayTip(texts.pszTip);
+    m_pTrayIcon->SetTip(texts.pszTip);
     m_pTrayIcon->SetIcon(texts.nIcon);
 }
 

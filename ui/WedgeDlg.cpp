@@ -1,9 +1,11 @@
+// The main window's message table, its data exchange, its settings and its paint.
 #include "WedgeDlg.h"
+#include "../fw/App.h"
+#include "../fw/Gdi.h"
+#include "../look/Paint.h"
 #include "../res/resource.h"
 #include "../settings/Settings.h"
 #include "../tray/TrayIcon.h"
-#include <algorithm>
-#include <cstring>
 #include <iterator>
 
 const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
@@ -46,10 +48,10 @@ void CWedgeDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_COMBO_DATABITS, m_comboDataBits);
     DDX_Control(pDX, IDC_COMBO_PARITY, m_comboParity);
     DDX_Control(pDX, IDC_LABEL_STATUS, m_labelStatus);
-    DDX_CBString(pDX, IDC_COMBO_PORT, m_strPort);
-    DDX_CBString(pDX, IDC_COMBO_BAUDRATE, m_strBaudRate);
-    DDX_CBString(pDX, IDC_COMBO_DATABITS, m_strDataBits);
-    DDX_CBString(pDX, IDC_COMBO_PARITY, m_strParity);
+    DDX_CBString(pDX, IDC_COMBO_PORT, m_settings.m_strPort);
+    DDX_CBString(pDX, IDC_COMBO_BAUDRATE, m_settings.m_strBaudRate);
+    DDX_CBString(pDX, IDC_COMBO_DATABITS, m_settings.m_strDataBits);
+    DDX_CBString(pDX, IDC_COMBO_PARITY, m_settings.m_strParity);
     DDX_Control(pDX, IDC_BTN_OPENCLOSE, m_btnOpenClose);
     DDX_Text(pDX, IDC_LABEL_STATUS, m_strStatus);
     DDX_Control(pDX, IDC_LABEL_STOPBITS, m_labelStopBits);
@@ -57,22 +59,22 @@ void CWedgeDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_COMBO_STOPBITS, m_comboStopBits);
     DDX_Control(pDX, IDC_LABEL_FLOWCONTROL, m_labelFlowControl);
     DDX_Control(pDX, IDC_COMBO_FLOWCONTROL, m_comboFlowControl);
-    DDX_CBString(pDX, IDC_COMBO_STOPBITS, m_strStopBits);
-    DDX_CBString(pDX, IDC_COMBO_FLOWCONTROL, m_strFlowControl);
+    DDX_CBString(pDX, IDC_COMBO_STOPBITS, m_settings.m_strStopBits);
+    DDX_CBString(pDX, IDC_COMBO_FLOWCONTROL, m_settings.m_strFlowControl);
     DDX_Control(pDX, IDC_EDIT_LASTSCAN, m_editLastScan);
     DDX_Text(pDX, IDC_EDIT_LASTSCAN, m_strLastScan);
 }
 
 void CWedgeDlg::LoadSettings()
 {
-    LoadPortSettings(m_strPort, m_strBaudRate, m_strDataBits, m_strParity, m_strStopBits, m_strFlowControl);
+    LoadPortSettings(m_settings);
 }
 
 // What the lists show is what is saved.
 void CWedgeDlg::SaveSettings()
 {
     UpdateData(TRUE);
-    SavePortSettings(m_strPort, m_strBaudRate, m_strDataBits, m_strParity, m_strStopBits, m_strFlowControl);
+    SavePortSettings(m_settings);
 }
 
 void CWedgeDlg::DoDisplayExchange(CDataExchange* pDX)
@@ -86,17 +88,26 @@ HICON CWedgeDlg::OnQueryDragIcon()
     return m_hIcon;
 }
 
-// The tip reaches the notification area with the next SetIcon.
-void CWedgeDlg::SetTrayTip(LPCSTR pszTip)
-{
-    char* pszField = m_pTrayIcon->m_nid.szTip;
-    size_t nCopy = std::min(strlen(pszTip), kTrayTipSize - 1);
-    memcpy(pszField, pszTip, nCopy);   // the bytes after the terminator stay as they were
-    pszField[nCopy] = '\0';
-}
-
 void CWedgeDlg::DeleteTrayIcon()
 {
     delete m_pTrayIcon;
     m_pTrayIcon = NULL;
+}
+
+void CWedgeDlg::OnPaint()
+{
+    CPaintDC dc(this);
+    RECT rect;
+    GetClientRect(&rect);
+    if (IsIconic()) {
+        SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.m_hDC, 0);
+        PaintCentredIcon(dc.m_hDC, rect, m_hIcon);
+        return;
+    }
+    PaintBackground(dc.m_hDC, rect);
+    // A text that changed without an exchange (the blink tick's Last Scan)
+    // shows now; unchanged texts are not set again, so this paints nothing more.
+    // The lists are left alone: they hold what the user is choosing.
+    CDataExchange dx(this, FALSE);
+    DoDisplayExchange(&dx);
 }

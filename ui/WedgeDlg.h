@@ -5,17 +5,11 @@
 #include "../fw/Dialog.h"
 #include "../look/TransparentStatic.h"
 #include "../serial/CommPort.h"
+#include "../settings/PortSettings.h"
 
 class CTrayIcon;
 
 enum { POLL_TIMER = 1, BLINK_TIMER = 2 };
-
-// What the window and the tray icon show of the port: the button's caption,
-// the status text, the tray tip and the tray icon's index in the icon set.
-// Lost: the device went away while open; the timers go on, to find it again.
-enum PortState { PORT_CLOSED, PORT_OPEN, PORT_LOST };
-struct PortStateTexts { LPCSTR pszButton; LPCSTR pszStatus; LPCSTR pszTip; int nIcon; };
-extern const PortStateTexts kPortStates[];
 
 // The beep after a typed text; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -27,7 +21,18 @@ public:
     explicit CWedgeDlg(HICON* pIconSet, CWnd* pParent = NULL);
     ~CWedgeDlg() override;
 
+protected:
     BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
+
+private:
+    static const AFX_MSGMAP_ENTRY messageEntries[];
+    static const AFX_MSGMAP messageMap;
+
+    // What the window and the tray icon show of the port. Lost: the device
+    // went away while open; the timers go on, to find it again.
+    enum PortState { PORT_CLOSED, PORT_OPEN, PORT_LOST };
 
     CTrayIcon* m_pTrayIcon = NULL;
     BOOL m_bHidden = FALSE;
@@ -47,10 +52,7 @@ public:
     UINT_PTR m_nPollTimer = 0;
     UINT_PTR m_nBlinkTimer = 0;
     CBufferedCommPort m_port;
-    CString m_strPort;
-    CString m_strBaudRate;
-    CString m_strDataBits;
-    CString m_strParity;
+    PortSettings m_settings;
     CButton m_btnOpenClose;
     CString m_strStatus;
     CTransparentStatic m_labelStopBits;
@@ -58,8 +60,6 @@ public:
     CComboBox m_comboStopBits;
     CTransparentStatic m_labelFlowControl;
     CComboBox m_comboFlowControl;
-    CString m_strStopBits;
-    CString m_strFlowControl;
     CEdit m_editLastScan;
     CString m_strLastScan;
     HICON* m_pIconSet;
@@ -74,6 +74,8 @@ public:
     // Port open and close
     void OnOpenClosePort();
     void OnTrayOpenPort();
+    void OpenPortFromSettings();
+    void ClosePort();
     void EnableSettings(bool bEnable);
     void ShowPortState(PortState state);
     void LosePort();
@@ -85,25 +87,14 @@ public:
     void OnRestore();
     void OnExit();
     HICON OnQueryDragIcon();
+    bool HideIntoTray();
+    void ShowFromTray();
+    void DeleteTrayIcon();
     // Tray notifications
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     // Painting
     void OnPaint();
-
-protected:
-    void DoDataExchange(CDataExchange* pDX) override;
     // The two displays alone, for a repaint: the lists hold what the user is choosing.
     void DoDisplayExchange(CDataExchange* pDX);
-    const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
-    static const AFX_MSGMAP_ENTRY messageEntries[];
-    static const AFX_MSGMAP messageMap;
-
-private:
-    void OpenPortFromSettings();
-    void ClosePort();
-    void SetTrayTip(LPCSTR pszTip);
-    void DeleteTrayIcon();
-    bool HideIntoTray();
-    void ShowFromTray();
 };

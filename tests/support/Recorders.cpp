@@ -8,7 +8,6 @@ namespace {
 MessageBoxRecorder* g_pBoxes = NULL;
 TrayRecorder* g_pTray = NULL;
 BeepRecorder* g_pBeeps = NULL;
-PFN_MESSAGEBOX g_pfnRealMessageBox = NULL;
 TrayShell g_realTrayShell;
 BOOL (WINAPI* g_pfnRealBeep)(UINT) = NULL;
 RegistryCalls g_realRegistry;
@@ -48,17 +47,16 @@ LONG WINAPI OpenForReadingOnly(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, REG
 }
 } // namespace
 
-MessageBoxRecorder::MessageBoxRecorder()
+MessageBoxRecorder::MessageBoxRecorder() : m_pOuter(g_pBoxes), m_pfnOuter(g_pfnMessageBox)
 {
     g_pBoxes = this;
-    g_pfnRealMessageBox = g_pfnMessageBox;
     g_pfnMessageBox = RecordMessageBox;
 }
 
 MessageBoxRecorder::~MessageBoxRecorder()
 {
-    g_pfnMessageBox = g_pfnRealMessageBox;
-    g_pBoxes = NULL;
+    g_pfnMessageBox = m_pfnOuter;
+    g_pBoxes = m_pOuter;
 }
 
 TrayRecorder::TrayRecorder(DWORD dwVersion) : version(dwVersion)

@@ -6,11 +6,16 @@
 #include <string>
 #include <vector>
 
+// While one records, another may record for a while within it.
 class MessageBoxRecorder {
 public:
     MessageBoxRecorder();
     ~MessageBoxRecorder();
     std::vector<std::string> texts;
+
+private:
+    MessageBoxRecorder* m_pOuter;
+    int (*m_pfnOuter)(HWND, LPCSTR, LPCSTR, UINT);
 };
 
 class TrayRecorder {

@@ -1,5 +1,7 @@
 #include "VirtualLine.h"
 #include <winsock2.h>
+#include "Recorders.h"
+#include "../../serial/CommPort.h"
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -82,4 +84,11 @@ void VirtualLine::Drop(const std::string& port)
 void VirtualLine::Restore(const std::string& port)
 {
     Presence("RESTORE " + port);
+}
+
+bool VirtualLine::PortFree(const std::string& port)
+{
+    MessageBoxRecorder boxes;
+    CBufferedCommPort other;
+    return other.OpenPort(port.c_str(), 9600, 8, NOPARITY, ONESTOPBIT) != FALSE;
 }

@@ -30,6 +30,10 @@ private:
     std::string m_port;
     bool m_bOut = true;
 };
+// The line can be opened by another port object: no port object of this
+// program, in this process or another, holds it. A refusal is recorded, not
+// shown: a box in the test itself would wait for ever.
+bool PortFree(const std::string& port);
 // Sends a control request and returns the reply line (starting "OK" or "ERR").
 std::string Request(const std::string& line);
 }
