@@ -28,31 +28,54 @@ protected:
     MessageBoxRecorder boxes;
 };
 
-struct ControlRow { int id; const char* cls; const char* text; bool shown; RECT dlu; };
+struct ControlRow { int id; const char* cls; const char* text; bool shown; };
 const ControlRow kControls[] = {
-    { IDOK, "Button", "OK", false, { 41, 7, 50, 16 } },
-    { IDCANCEL, "Button", "Cancel", false, { 92, 7, 50, 16 } },
-    { IDC_LABEL_PORT, "Static", "COM Port: ", true, { 7, 62, 62, 12 } },
-    { IDC_LABEL_DATABITS, "Static", "Data Bits: ", true, { 7, 97, 62, 12 } },
-    { IDC_LABEL_PARITY, "Static", "Parity Check: ", true, { 7, 116, 62, 11 } },
-    { IDC_BTN_OPENCLOSE, "Button", "&Open Port", true, { 86, 176, 55, 15 } },
-    { IDC_LABEL_BAUDRATE, "Static", "Baud Rate: ", true, { 7, 79, 62, 12 } },
-    { IDC_LABEL_STATUS, "Static", "Port Status: Closed", true, { 51, 47, 90, 10 } },
-    { IDC_COMBO_PORT, "ComboBox", "COM 1", true, { 75, 60, 67, 50 } },
-    { IDC_COMBO_BAUDRATE, "ComboBox", "9600", true, { 75, 78, 67, 50 } },
-    { IDC_COMBO_DATABITS, "ComboBox", "8", true, { 75, 96, 67, 50 } },
-    { IDC_COMBO_PARITY, "ComboBox", "None", true, { 75, 114, 67, 50 } },
-    { IDC_LABEL_STOPBITS, "Static", "Stop Bits: ", true, { 7, 135, 62, 11 } },
-    { IDC_COMBO_STOPBITS, "ComboBox", "1", true, { 75, 132, 67, 50 } },
-    { IDC_LABEL_FLOWCONTROL, "Static", "Flow Control: ", false, { 7, 25, 62, 11 } },
-    { IDC_COMBO_FLOWCONTROL, "ComboBox", "None", false, { 75, 22, 67, 50 } },
-    { IDC_EDIT_LASTSCAN, "Edit", "", true, { 46, 154, 95, 13 } },
-    { IDC_LABEL_LASTSCAN, "Static", "Last Scan: ", true, { 7, 155, 34, 11 } },
+    { IDOK, "Button", "OK", false },
+    { IDCANCEL, "Button", "Cancel", false },
+    { IDC_LABEL_PORT, "Static", "COM Port: ", true },
+    { IDC_LABEL_DATABITS, "Static", "Data Bits: ", true },
+    { IDC_LABEL_PARITY, "Static", "Parity Check: ", true },
+    { IDC_BTN_OPENCLOSE, "Button", "&Open Port", true },
+    { IDC_LABEL_BAUDRATE, "Static", "Baud Rate: ", true },
+    { IDC_LABEL_STATUS, "Static", "Port Status: Closed", true },
+    { IDC_COMBO_PORT, "ComboBox", "COM 1", true },
+    { IDC_COMBO_BAUDRATE, "ComboBox", "9600", true },
+    { IDC_COMBO_DATABITS, "ComboBox", "8", true },
+    { IDC_COMBO_PARITY, "ComboBox", "None", true },
+    { IDC_LABEL_STOPBITS, "Static", "Stop Bits: ", true },
+    { IDC_COMBO_STOPBITS, "ComboBox", "1", true },
+    { IDC_LABEL_FLOWCONTROL, "Static", "Flow Control: ", false },
+    { IDC_COMBO_FLOWCONTROL, "ComboBox", "None", false },
+    { IDC_EDIT_LASTSCAN, "Edit", "", true },
+    { IDC_LABEL_LASTSCAN, "Static", "Last Scan: ", true },
 };
+
+// Where the control is in the window's client area.
+RECT ClientRect(HWND hWnd, HWND hControl)
+{
+    RECT r;
+    GetWindowRect(hControl, &r);
+    MapWindowPoints(NULL, hWnd, (POINT*)&r, 2);
+    return r;
+}
+
+// The size of the text in the control's own font, blanks at its end aside:
+// they shift a right-aligned text but are not read.
+SIZE TextSize(HWND hControl, std::string text)
+{
+    text.erase(text.find_last_not_of(' ') + 1);
+    HDC hdc = GetDC(hControl);
+    HGDIOBJ hOld = SelectObject(hdc, (HFONT)SendMessageA(hControl, WM_GETFONT, 0, 0));
+    SIZE size = {};
+    GetTextExtentPoint32A(hdc, text.c_str(), (int)text.size(), &size);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hControl, hdc);
+    return size;
+}
 
 } // namespace
 
-TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInTabOrder)
+TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
 {
     RunningWindow w;
     char title[64];
@@ -62,27 +85,30 @@ TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInTabOrder)
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+    RECT client;
+    GetClientRect(w.hwnd, &client);
 
+    std::vector<RECT> shown;
     HWND hChild = GetWindow(w.hwnd, GW_CHILD);
     for (const ControlRow& row : kControls) {
         SCOPED_TRACE(row.id);
         ASSERT_NE(hChild, (HWND)NULL);
-        EXPECT_EQ(GetDlgCtrlID(hChild), row.id);   // template order is the tab order
+        EXPECT_EQ(GetDlgCtrlID(hChild), row.id);   // the order of the children is the tab order
         char cls[32];
         GetClassNameA(hChild, cls, sizeof cls);
         EXPECT_STRCASEEQ(cls, row.cls);
         EXPECT_EQ(w.Text(row.id), row.text);
         EXPECT_EQ(IsWindowVisible(hChild) != FALSE, row.shown);
-        RECT expected = row.dlu;   // x, y, width, height: each converted on its own, as the template is
-        MapDialogRect(w.hwnd, &expected);
-        RECT actual;
-        GetWindowRect(hChild, &actual);
-        MapWindowPoints(NULL, w.hwnd, (POINT*)&actual, 2);
-        EXPECT_EQ(actual.left, expected.left);
-        EXPECT_EQ(actual.top, expected.top);
-        EXPECT_EQ(actual.right - actual.left, expected.right);
-        if (strcmp(row.cls, "ComboBox") != 0) {   // a closed combo box is one line high
-            EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+        RECT r = ClientRect(w.hwnd, hChild);
+        if (row.shown) {
+            RECT inside;
+            IntersectRect(&inside, &r, &client);
+            EXPECT_TRUE(EqualRect(&inside, &r)) << "partly outside the window";
+            for (const RECT& other : shown) {
+                RECT both;
+                EXPECT_FALSE(IntersectRect(&both, &r, &other)) << "over another control";
+            }
+            shown.push_back(r);
         }
 
         LONG s = GetWindowLongA(hChild, GWL_STYLE), ex = GetWindowLongA(hChild, GWL_EXSTYLE);
@@ -90,6 +116,10 @@ TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInTabOrder)
             EXPECT_EQ(s & SS_TYPEMASK, SS_RIGHT);
             EXPECT_TRUE(ex & WS_EX_TRANSPARENT);
             EXPECT_FALSE(s & WS_TABSTOP);
+            // Readable: the text fits the label on one line.
+            SIZE text = TextSize(hChild, row.text);
+            EXPECT_LE(text.cx, r.right - r.left) << row.text;
+            EXPECT_LE(text.cy, r.bottom - r.top) << row.text;
         } else {
             EXPECT_TRUE(s & WS_TABSTOP);
         }
