@@ -1,7 +1,5 @@
 #include "Wnd.h"
 
-static const char kWndProp[] = "CWnd";
-
 static void GetText(HWND hWnd, CString& value)
 {
     int nLen = ::GetWindowTextLengthA(hWnd);
@@ -13,7 +11,9 @@ const AFX_MSGMAP CWnd::messageMap = { NULL, NULL, 0 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CWnd* pWnd = (CWnd*)::GetPropA(hWnd, kWndProp);
+    // The object rides in the window's user data, not in a property: under
+    // Wine every property lookup is a round trip to the server, once a message.
+    CWnd* pWnd = (CWnd*)::GetWindowLongPtrA(hWnd, GWLP_USERDATA);
     if (pWnd == NULL)
         return ::DefWindowProcA(hWnd, msg, wParam, lParam);
 
@@ -25,7 +25,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (msg == WM_NCDESTROY) {
         // The window is gone: give the handle back and leave the object detached.
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)pWnd->m_pfnSuper);
-        ::RemovePropA(hWnd, kWndProp);
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
         pWnd->m_pfnSuper = NULL;
         pWnd->m_hWnd = NULL;
     }
@@ -34,8 +34,9 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
-    if (hWnd == NULL || !::SetPropA(hWnd, kWndProp, this))
+    if (hWnd == NULL)
         return FALSE;
+    ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, (LONG_PTR)this);
     m_hWnd = hWnd;
     m_pfnSuper = (WNDPROC)::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
     return TRUE;

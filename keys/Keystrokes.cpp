@@ -27,16 +27,6 @@ std::vector<KeyEvent> Stroke(BYTE bVk, bool bShift)
     return { { bVk, FALSE, 0 }, { bVk, TRUE, 0 } };
 }
 
-// The character a byte from 128 up stands for in the ANSI code page, or 0.
-WCHAR AnsiCharacter(unsigned char c)
-{
-    char ch = (char)c;
-    WCHAR wch = 0;
-    if (::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &ch, 1, &wch, 1) != 1)
-        return 0;
-    return (wch >= 0x80 && wch < 0xA0) ? 0 : wch;   // C1 controls type nothing
-}
-
 // The key of the United States layout for an ASCII character, as the table
 // and the letter and digit rules give it; none for any other byte.
 bool UsKey(unsigned char c, BYTE& bVk, bool& bShift)
@@ -97,23 +87,48 @@ bool ShiftThatTypes(BYTE bVk, bool& bShift, bool bCapsLock, WCHAR wch, HKL hkl)
 
 } // namespace
 
-std::vector<KeyEvent> TranslateChar(unsigned char c, HKL hkl, bool bCapsLock)
+std::wstring DecodeText(const CString& strText, UINT nCodePage)
 {
-    // Backspace, tab, Enter and Escape have their own byte as key code; the other
-    // control bytes and DEL would press mouse buttons, modifiers or lock keys.
-    if (c == VK_BACK || c == VK_TAB || c == VK_RETURN || c == VK_ESCAPE)
-        return Stroke(c, false);
-    if (c < 32 || c == 127)
-        return {};
-    WCHAR wch = c < 128 ? (WCHAR)c : AnsiCharacter(c);
-    if (wch == 0)
+    std::wstring text;
+    LPCSTR psz = strText;
+    int n = strText.GetLength();
+    for (int i = 0; i < n;) {
+        // The shortest run of bytes that makes one character: one, a lead
+        // byte and its trail, or a UTF-8 sequence.
+        WCHAR wch[2];
+        int nBytes = 1, nChars = 0;
+        for (; nBytes <= 4 && i + nBytes <= n; nBytes++) {
+            nChars = ::MultiByteToWideChar(nCodePage, MB_ERR_INVALID_CHARS, psz + i, nBytes, wch, 2);
+            if (nChars == 1 || (nChars == 2 && IS_SURROGATE_PAIR(wch[0], wch[1])))
+                break;
+            nChars = 0;
+        }
+        if (nChars == 0) {   // no character starts here: this byte alone is dropped
+            i++;
+            continue;
+        }
+        i += nBytes;
+        if (wch[0] < 0x80 || wch[0] >= 0xA0)   // C1 controls type nothing
+            text.append(wch, nChars);
+    }
+    return text;
+}
+
+std::vector<KeyEvent> TranslateChar(WCHAR wch, HKL hkl, bool bCapsLock)
+{
+    // Backspace, tab, Enter and Escape have their own code as key code; the
+    // other control characters and DEL would press mouse buttons, modifiers
+    // or lock keys.
+    if (wch == VK_BACK || wch == VK_TAB || wch == VK_RETURN || wch == VK_ESCAPE)
+        return Stroke((BYTE)wch, false);
+    if (wch < 32 || wch == 127)
         return {};
 
     // The United States key first, where this layout types the character with
     // it, so that on the United States layout every stroke stays as it was.
     BYTE bVk;
     bool bShift;
-    if (UsKey(c, bVk, bShift) && ShiftThatTypes(bVk, bShift, bCapsLock, wch, hkl))
+    if (wch < 128 && UsKey((unsigned char)wch, bVk, bShift) && ShiftThatTypes(bVk, bShift, bCapsLock, wch, hkl))
         return Stroke(bVk, bShift);
     // Then the layout's own key, if Shift at most is needed: strokes with Ctrl
     // and Alt (AltGr) do not give the character under Wine, and a dead key
@@ -128,31 +143,98 @@ std::vector<KeyEvent> TranslateChar(unsigned char c, HKL hkl, bool bCapsLock)
 
 namespace {
 
-void SendKeyEvent(const KeyEvent& event)
+// The integrity level of a process: the last part of its token's mandatory label.
+bool IntegrityLevel(HANDLE hProcess, DWORD& dwLevel)
 {
-    if (event.wch == 0) {
-        ::keybd_event(event.bVk, 0, event.bUp ? KEYEVENTF_KEYUP : 0, 0);
-        return;
+    HANDLE hToken;
+    if (!::OpenProcessToken(hProcess, TOKEN_QUERY, &hToken))
+        return false;
+    union {
+        TOKEN_MANDATORY_LABEL label;
+        BYTE bytes[sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD cb = 0;
+    BOOL bRead = ::GetTokenInformation(hToken, TokenIntegrityLevel, &info, sizeof info, &cb);
+    ::CloseHandle(hToken);
+    if (!bRead)
+        return false;
+    PSID pSid = info.label.Label.Sid;
+    dwLevel = *::GetSidSubAuthority(pSid, *::GetSidSubAuthorityCount(pSid) - 1);
+    return true;
+}
+
+BOOL OutranksThisProcess(HWND hWnd)
+{
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId);
+    if (hProcess == NULL)
+        return TRUE;
+    DWORD dwTheirs = 0, dwOurs = 0;
+    bool bRead = IntegrityLevel(hProcess, dwTheirs);
+    ::CloseHandle(hProcess);
+    return !bRead || !IntegrityLevel(::GetCurrentProcess(), dwOurs) || dwTheirs > dwOurs;
+}
+
+// One call for all events of a character, so that no key of the user's, and
+// no other program's input, lands between Shift and the key. Each key carries
+// its scan code on the layout: Remote Desktop, virtual machine consoles, games
+// and browsers go by the scan code, not the key code.
+bool SendCharacter(const std::vector<KeyEvent>& events, HKL hkl)
+{
+    INPUT inputs[8] = {};
+    UINT nInputs = 0;
+    for (const KeyEvent& event : events) {
+        KEYBDINPUT& ki = inputs[nInputs].ki;
+        inputs[nInputs++].type = INPUT_KEYBOARD;
+        ki.dwFlags = event.bUp ? KEYEVENTF_KEYUP : 0;
+        if (event.wch != 0) {
+            ki.wScan = event.wch;
+            ki.dwFlags |= KEYEVENTF_UNICODE;
+            continue;
+        }
+        UINT uScan = ::MapVirtualKeyExW(event.bVk, MAPVK_VK_TO_VSC_EX, hkl);
+        ki.wVk = event.bVk;
+        ki.wScan = LOBYTE(uScan);
+        if (HIBYTE(uScan) == 0xE0 || HIBYTE(uScan) == 0xE1)
+            ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     }
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wScan = event.wch;
-    input.ki.dwFlags = KEYEVENTF_UNICODE | (event.bUp ? KEYEVENTF_KEYUP : 0);
-    ::SendInput(1, &input, sizeof(INPUT));
+    return nInputs == 0 || g_desktop.pfnSendInput(nInputs, inputs, sizeof(INPUT)) == nInputs;
 }
 
 } // namespace
 
-void TypeText(const CString& strText)
+Desktop g_desktop = { ::GetForegroundWindow, OutranksThisProcess, ::SendInput };
+
+HWND FocusWindow(HWND hForeground)
 {
-    DWORD dwThread = ::GetWindowThreadProcessId(::GetForegroundWindow(), NULL);
-    HKL hkl = ::GetKeyboardLayout(dwThread);
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(hForeground, NULL), &info) && info.hwndFocus != NULL)
+        return info.hwndFocus;
+    return hForeground;
+}
+
+bool TypeText(const CString& strText)
+{
+    HWND hForeground = g_desktop.pfnGetForegroundWindow();
+    if (hForeground == NULL || g_desktop.pfnOutranks(hForeground))
+        return false;
+    HKL hkl = ::GetKeyboardLayout(::GetWindowThreadProcessId(FocusWindow(hForeground), NULL));
     // This thread's own key state follows the Caps Lock of another program's
     // keyboard input; reading it through that program's thread instead
     // (AttachThreadInput) clears the thread's key state under Wine.
     bool bCapsLock = (::GetKeyState(VK_CAPITAL) & 1) != 0;
-    for (int i = 0; i < strText.GetLength(); i++) {
-        for (const KeyEvent& event : TranslateChar((unsigned char)strText[i], hkl, bCapsLock))
-            SendKeyEvent(event);
+    std::wstring text = DecodeText(strText, CP_ACP);
+    for (size_t i = 0; i < text.size(); i++) {
+        std::vector<KeyEvent> events = TranslateChar(text[i], hkl, bCapsLock);
+        // The two halves of a character beyond the first 65536 go together.
+        if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size()) {
+            std::vector<KeyEvent> low = TranslateChar(text[++i], hkl, bCapsLock);
+            events.insert(events.end(), low.begin(), low.end());
+        }
+        if (!SendCharacter(events, hkl))
+            return false;
     }
+    return true;
 }

@@ -1,6 +1,7 @@
-// Turns received characters into the key strokes that type them.
+// Turns received text into the key strokes that type it.
 #pragma once
 #include <windows.h>
+#include <string>
 #include <vector>
 #include "../fw/String.h"
 
@@ -13,10 +14,37 @@ struct KeyEvent {
     bool operator==(const KeyEvent& o) const { return bVk == o.bVk && bUp == o.bUp && wch == o.wch; }
 };
 
-// The events that type one byte on the keyboard layout hkl, with Caps Lock on
-// or off, in sending order: none, two, or four with Shift.
-std::vector<KeyEvent> TranslateChar(unsigned char c, HKL hkl, bool bCapsLock);
+// The characters a received text stands for in the code page, decoded as a
+// whole: a character of two to four bytes (a double-byte code page, UTF-8)
+// comes out as one. Bytes that stand for no character, and C1 controls, are
+// dropped.
+std::wstring DecodeText(const CString& strText, UINT nCodePage);
 
-// Sends the events of every character of the text, first to last, for the
-// layout and the Caps Lock state of the foreground window's thread.
-void TypeText(const CString& strText);
+// The events that type one character on the keyboard layout hkl, with Caps
+// Lock on or off, in sending order: none, two, or four with Shift.
+std::vector<KeyEvent> TranslateChar(WCHAR wch, HKL hkl, bool bCapsLock);
+
+// The window whose thread's keyboard layout applies: the one with the keyboard
+// focus, which may belong to another thread than the foreground window (UWP
+// programs, consoles, WebView2 programs), else the foreground window itself.
+HWND FocusWindow(HWND hForeground);
+
+// What stands between a text and the window that would take its keys. Wine
+// always has a foreground window, knows no integrity levels and never refuses
+// input, so tests stand in for all three here.
+struct Desktop {
+    HWND (WINAPI* pfnGetForegroundWindow)();
+    // TRUE when the window's process runs at a higher integrity level than
+    // this one, or its level cannot be read: User Interface Privilege
+    // Isolation drops the keys sent to it, and SendInput does not say so.
+    BOOL (*pfnOutranks)(HWND hWnd);
+    UINT (WINAPI* pfnSendInput)(UINT cInputs, LPINPUT pInputs, int cbSize);
+};
+extern Desktop g_desktop;
+
+// Types the text, decoded with the ANSI code page, into the foreground window
+// for the layout of the focus window's thread and the Caps Lock state, each
+// character's events in one call. FALSE when nothing could take the keys (no
+// foreground window, or one that outranks this program), or when the system
+// took fewer events than it was given: typing stops there.
+bool TypeText(const CString& strText);

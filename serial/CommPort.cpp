@@ -6,6 +6,8 @@ static_assert(sizeof(DCB) == 28, "the line-state record is 28 bytes");
 static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
+PortReads g_portReads = { ::ReadFile, ::ClearCommError };
+
 static const char kCannotOpen[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
 
@@ -55,6 +57,7 @@ void CCommPort::Close()
         return;
     ::CloseHandle(m_hComm);
     m_hComm = INVALID_HANDLE_VALUE;
+    m_bDeviceGone = FALSE;
     if (m_hClaim != NULL) {
         ::CloseHandle(m_hClaim);
         m_hClaim = NULL;
@@ -66,7 +69,19 @@ DWORD CCommPort::Read(void* pBuffer, DWORD dwCount)
     if (m_hComm == INVALID_HANDLE_VALUE)
         return 0;
     DWORD dwRead = 0;
-    ::ReadFile(m_hComm, pBuffer, dwCount, &dwRead, NULL);
+    if (!g_portReads.pfnReadFile(m_hComm, pBuffer, dwCount, &dwRead, NULL)) {
+        DWORD dwError = ::GetLastError();
+        // A line error (framing, parity, overrun) can hold every later read
+        // until it is acknowledged here.
+        DWORD dwErrors = 0;
+        COMSTAT stat;
+        g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat);
+        // What USB serial drivers answer once their device is gone; which one
+        // depends on the driver.
+        m_bDeviceGone = dwError == ERROR_ACCESS_DENIED || dwError == ERROR_BAD_COMMAND ||
+                        dwError == ERROR_DEVICE_REMOVED || dwError == ERROR_GEN_FAILURE ||
+                        dwError == ERROR_OPERATION_ABORTED;
+    }
     return dwRead;
 }
 
@@ -119,6 +134,12 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         dcb.fOutX = FALSE;
         dcb.fInX = FALSE;
         dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        // Whatever another program left: no byte replaced or dropped, and no
+        // line error that stops the reads until it is acknowledged.
+        dcb.fBinary = TRUE;
+        dcb.fAbortOnError = FALSE;
+        dcb.fNull = FALSE;
+        dcb.fErrorChar = FALSE;
         COMMTIMEOUTS timeouts = { 0, 0, 10, 0, 10 };
         // Some drivers (and Wine) take a rate they cannot run and put another
         // in its place: what the line runs at is only known by reading it back.
@@ -146,7 +167,7 @@ BOOL CCommPort::IsLost()
 {
     DCB dcb = {};
     dcb.DCBlength = sizeof(DCB);
-    return m_hComm != INVALID_HANDLE_VALUE && !::GetCommState(m_hComm, &dcb);
+    return m_hComm != INVALID_HANDLE_VALUE && (m_bDeviceGone || !::GetCommState(m_hComm, &dcb));
 }
 
 BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
@@ -162,17 +183,57 @@ BOOL CBufferedCommPort::Reopen()
                     m_line.byStopBits, GENERIC_READ) == NULL;
 }
 
-int CBufferedCommPort::ReadAvailable(CString& strText)
+void CBufferedCommPort::Close()
+{
+    m_strRxBuffer.Empty();
+    CCommPort::Close();
+}
+
+// How many bytes at the end of the text begin a character that is not complete:
+// a lead byte of a double-byte code page, or the first bytes of a UTF-8 sequence.
+static int IncompleteTail(const CString& strText, UINT nCodePage)
+{
+    if (nCodePage == CP_ACP)
+        nCodePage = ::GetACP();
+    CPINFO info;
+    if (!::GetCPInfo(nCodePage, &info) || info.MaxCharSize == 1)
+        return 0;
+    const unsigned char* p = (const unsigned char*)(LPCSTR)strText;
+    int n = strText.GetLength();
+    if (nCodePage == CP_UTF8) {
+        // The last byte that is no continuation byte says how long its sequence is.
+        for (int i = n - 1; i >= 0 && i >= n - 3; i--) {
+            if ((p[i] & 0xC0) == 0x80)
+                continue;
+            int nLength = p[i] >= 0xF0 ? 4 : p[i] >= 0xE0 ? 3 : p[i] >= 0xC0 ? 2 : 1;
+            return nLength > n - i ? n - i : 0;
+        }
+        return 0;
+    }
+    // A trail byte can look like a lead byte: only a walk from the start tells them apart.
+    int i = 0;
+    while (i < n)
+        i += ::IsDBCSLeadByteEx(nCodePage, p[i]) ? 2 : 1;
+    return i - n;
+}
+
+int CBufferedCommPort::ReadAvailable(CString& strText, UINT nCodePage)
 {
     char area[256];
     DWORD n = Read(area, 254);
+    int nWaited = m_strRxBuffer.GetLength();
     // A NUL cannot stand in the text; drop it alone and keep what follows.
     for (DWORD i = 0; i < n; i++) {
         if (area[i] != '\0')
             m_strRxBuffer += area[i];
     }
-    int nLength = m_strRxBuffer.GetLength();
-    strText = m_strRxBuffer;
-    m_strRxBuffer.Empty();
+    // Bytes that waited once go now, complete or not: what cannot be decoded
+    // is dropped when the text is typed.
+    int nTail = IncompleteTail(m_strRxBuffer, nCodePage);
+    if (nTail > m_strRxBuffer.GetLength() - nWaited)
+        nTail = 0;
+    int nLength = m_strRxBuffer.GetLength() - nTail;
+    strText = m_strRxBuffer.Left(nLength);
+    m_strRxBuffer = m_strRxBuffer.Right(nTail);
     return nLength;
 }

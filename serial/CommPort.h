@@ -19,8 +19,9 @@ public:
     virtual ~CCommPort();
 
     // TRUE while a handle is held but its device has gone (a USB adapter
-    // pulled out, a pty whose far end closed): the driver no longer reports
-    // the line's state. Under Wine reads then go on succeeding with nothing.
+    // pulled out, a pty whose far end closed): the last read failed as a
+    // removed device's does, or the driver no longer reports the line's
+    // state. Under Wine reads then go on succeeding with nothing.
     BOOL IsLost();
 
 protected:
@@ -32,7 +33,19 @@ protected:
     // Held while the port is open, because Wine does not refuse a second
     // handle to a serial device opened without sharing, as Windows does.
     HANDLE m_hClaim = NULL;
+
+private:
+    BOOL m_bDeviceGone = FALSE;
 };
+
+// The driver calls of a read; tests stand in for a driver whose device went
+// away, which Wine's serial lines never report as an error.
+struct PortReads {
+    BOOL (WINAPI* pfnReadFile)(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead,
+                               LPOVERLAPPED pOverlapped);
+    BOOL (WINAPI* pfnClearCommError)(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat);
+};
+extern PortReads g_portReads;
 
 class CBufferedCommPort : public CCommPort {
 public:
@@ -41,8 +54,13 @@ public:
     // Opens the line last given to OpenPort again, with the same settings,
     // showing nothing: for a device that may come back.
     BOOL Reopen();
-    // One read of at most 254 bytes; hands back what came, as text, and its length.
-    int ReadAvailable(CString& strText);
+    // One read of at most 254 bytes; hands back what came, as text in the code
+    // page, and its length. The first bytes of a character that the read cut
+    // off wait for the next call (one call only) to come back whole.
+    int ReadAvailable(CString& strText, UINT nCodePage = CP_ACP);
+    // Drops the first bytes of a character that waited: they belong to the line
+    // just closed.
+    void Close() override;
 
 private:
     CString m_strRxBuffer;

@@ -2,8 +2,10 @@
 // with Caps Lock off and on, and the text that arrives in a real foreground
 // window. The display's X layout is the United States one here.
 #include <gtest/gtest.h>
+#include <thread>
 #include "../keys/Keystrokes.h"
 #include "support/KeySink.h"
+#include "support/Recorders.h"
 
 namespace {
 
@@ -86,25 +88,27 @@ TEST(Translation, ControlBytesOtherThanTheFourEditingKeysSendNothing)
     EXPECT_EQ(Us('\n').size() + Us('\r').size(), 2u);
 }
 
-TEST(Translation, HighBytesAreOneUnicodeStrokeOfTheirAnsiCharacter)
+TEST(Translation, ACharacterWithoutAKeyIsOneUnicodeStroke)
 {
-    for (int c = 128; c < 256; c++) {
-        char ch = (char)c;
-        WCHAR wch = 0;
-        std::vector<KeyEvent> events = Us((unsigned char)c);
-        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &ch, 1, &wch, 1) == 1 && wch >= 0xA0) {
-            std::vector<KeyEvent> expected = { { 0, FALSE, wch }, { 0, TRUE, wch } };
-            EXPECT_EQ(events, expected) << "byte " << c;
-        } else {
-            EXPECT_TRUE(events.empty()) << "byte " << c;
-        }
-    }
-    if (GetACP() == 1252) {
-        EXPECT_EQ(Us(0xE9)[0].wch, 0x00E9);   // e acute
-        EXPECT_EQ(Us(0x80)[0].wch, 0x20AC);   // euro sign
-    }
+    std::vector<KeyEvent> expected = { { 0, FALSE, 0x65E5 }, { 0, TRUE, 0x65E5 } };
+    EXPECT_EQ(TranslateChar(0x65E5, UsLayout(), false), expected);
 }
 
+TEST(Decoding, EachCodePageGivesItsCharactersWhole)
+{
+    // A trail byte in the ASCII range ("@" after 0x81) is no character of its own.
+    EXPECT_EQ(DecodeText("\x93\xFA\x96\x7B-A1 \x81\x40", 932), L"\u65E5\u672C-A1 \u3000");
+    EXPECT_EQ(DecodeText("\xD6\xD0\xCE\xC4-B2", 936), L"\u4E2D\u6587-B2");
+    EXPECT_EQ(DecodeText("\xE6\x97\xA5\xE6\x9C\xAC-A1 \xF0\x9F\x98\x80", 65001), L"\u65E5\u672C-A1 \U0001F600");
+    EXPECT_EQ(DecodeText("caf\xE9 \x80" "5\r", 1252), L"caf\u00E9 \u20AC" L"5\r");
+}
+
+TEST(Decoding, BytesThatMakeNoCharacterAreDroppedAndTheRestKept)
+{
+    EXPECT_EQ(DecodeText("A\x81\rB\x93", 932), L"A\rB");          // lead bytes without a trail
+    EXPECT_EQ(DecodeText("A\xFF\xE6\x97-\xE6\x97", 65001), L"A-"); // no UTF-8, cut sequences
+    EXPECT_EQ(DecodeText("x\x81\x8D\x9Dy", 1252), L"xy");           // C1 controls type nothing
+}
 TEST(Translation, CapsLockTurnsTheShiftOfLettersRoundAndNothingElse)
 {
     for (int c = 32; c < 256; c++) {
@@ -136,7 +140,7 @@ TEST(Typing, PrintableAsciiArrivesExactlyInTheForegroundWindow)
     std::string text;
     for (int c = 32; c < 127; c++) text += (char)c;
     text += "\t\r";
-    TypeText(text.c_str());
+    EXPECT_TRUE(TypeText(text.c_str()));
     ASSERT_TRUE(sink.WaitForChars(text.size()));
     sink.Pump(100);
     EXPECT_EQ(sink.text, std::wstring(text.begin(), text.end()));
@@ -169,4 +173,77 @@ TEST(Typing, AnEmptyTextSendsNothing)
     TypeText("");
     sink.Pump(200);
     EXPECT_TRUE(sink.events.empty());
+}
+
+TEST(Typing, EveryKeyCarriesItsScanCodeOnTheLayout)
+{
+    KeySink sink;
+    TypeText("Az9+-\r");
+    ASSERT_TRUE(sink.WaitForChars(6));
+    sink.Pump(100);
+    int nKeyDowns = 0;
+    for (auto& e : sink.events) {
+        if (e.msg != WM_KEYDOWN) continue;
+        nKeyDowns++;
+        UINT uScan = MapVirtualKeyExW((UINT)e.wParam, MAPVK_VK_TO_VSC_EX, UsLayout());
+        EXPECT_NE(uScan, 0u) << "key " << e.wParam;
+        EXPECT_EQ((e.lParam >> 16) & 0xFF, (LPARAM)LOBYTE(uScan)) << "key " << e.wParam;
+        EXPECT_EQ((e.lParam >> 24) & 1, (LPARAM)(HIBYTE(uScan) == 0xE0)) << "key " << e.wParam;
+    }
+    EXPECT_EQ(nKeyDowns, 8);   // Shift with A and with +
+}
+
+TEST(Typing, EachCharacterGoesInOneCallAndARefusedCallEndsTheTyping)
+{
+    KeySink sink;
+    DesktopStandIn desktop;
+    desktop.nCallsTaken = 2;
+    EXPECT_FALSE(TypeText("Ab\xE9" "cd"));
+    sink.Pump(200);
+    EXPECT_EQ(sink.text, L"Ab");
+    EXPECT_EQ(desktop.calls, (std::vector<UINT>{ 4, 2, 2 }));
+}
+
+TEST(Typing, NothingIsTypedWithoutAForegroundWindowOrIntoOneThatOutranksTheProgram)
+{
+    KeySink sink;
+    DesktopStandIn desktop;
+    desktop.bNoForeground = true;
+    EXPECT_FALSE(TypeText("123"));
+    desktop.bNoForeground = false;
+    desktop.bOutranked = true;
+    EXPECT_FALSE(TypeText("456"));
+    sink.Pump(200);
+    EXPECT_TRUE(sink.events.empty());
+    EXPECT_TRUE(desktop.calls.empty());
+    // A program of the same level, such as this test, takes the keys.
+    desktop.bOutranked = false;
+    EXPECT_TRUE(TypeText("7"));
+    EXPECT_TRUE(sink.WaitForChars(1));
+}
+
+TEST(Typing, TheLayoutIsTheOneOfTheThreadWithTheFocus)
+{
+    // A program whose focus window belongs to another thread than its
+    // top-level window, as UWP and WebView2 programs have it.
+    KeySink sink;
+    HWND hFocus = NULL;
+    HANDLE hDone = CreateEventA(NULL, TRUE, FALSE, NULL);
+    std::thread other([&] {
+        hFocus = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, sink.hwnd(), NULL, NULL, NULL);
+        SetFocus(hFocus);
+        MSG msg;
+        while (MsgWaitForMultipleObjects(1, &hDone, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+            while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        DestroyWindow(hFocus);
+    });
+    sink.Pump(200);
+    EXPECT_NE(GetWindowThreadProcessId(hFocus, NULL), GetWindowThreadProcessId(sink.hwnd(), NULL));
+    EXPECT_EQ(FocusWindow(sink.hwnd()), hFocus);
+    SetEvent(hDone);
+    // The child's end sends to its parent's thread: pump until it is gone.
+    while (IsWindow(hFocus)) sink.Pump(20);
+    other.join();
+    CloseHandle(hDone);
+    EXPECT_EQ(FocusWindow(sink.hwnd()), sink.hwnd());
 }

@@ -2,6 +2,7 @@
 // make of what the line delivers: typed text, one beep, the Last Scan display
 // and the blinking tray icon.
 #include <gtest/gtest.h>
+#include <memory>
 #include "../res/resource.h"
 #include "support/KeySink.h"
 #include "support/Lists.h"
@@ -273,5 +274,42 @@ TEST_F(PortControl, ADeviceGoneWhileTheAboutBoxIsOpenIsFoundAgainBehindIt)
     EXPECT_TRUE(IsWindow(hAbout));
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }));
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+}
+
+TEST_F(PortControl, AScanNothingCanTakeIsShownNotTypedAndSoundsTheError)
+{
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    sink.Activate();
+    DesktopStandIn desktop;
+    desktop.bNoForeground = true;   // a locked workstation, a UAC prompt
+    VirtualLine::Send("COM1", "4006381333931\r");
+    Wait(sink, 900);
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r");
+    desktop.bNoForeground = false;
+    desktop.bOutranked = true;      // an elevated program in front
+    VirtualLine::Send("COM1", "9780201379624\r");
+    Wait(sink, 900);
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "9780201379624\r");
+    EXPECT_TRUE(sink.text.empty());
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>(2, MB_ICONHAND));
+}
+
+TEST_F(PortControl, AReadFailingAsARemovedDevicesDoesLosesThePortUntilItReadsAgain)
+{
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    // Made and ended on the window's thread, between two of its reads.
+    std::unique_ptr<FailingReads> reads;
+    w.OnWindowThread([&] { reads.reset(new FailingReads(ERROR_GEN_FAILURE)); });
+    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    w.OnWindowThread([&] { reads.reset(); });
+    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+    sink.Activate();
+    VirtualLine::Send("COM1", "12345\r");
+    EXPECT_TRUE(sink.WaitForChars(6));
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
 }

@@ -289,3 +289,54 @@ TEST_F(SerialLine, NamesThatAreNoSerialLineFailWithTheMessage)
     DeleteFileA(file);   // not held open by the failed attempt
     EXPECT_EQ(GetFileAttributesA(file), INVALID_FILE_ATTRIBUTES);
 }
+
+TEST_F(SerialLine, ACharacterCutByAReadComesBackWholeWithTheNext)
+{
+    CBufferedCommPort port;
+    ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    CString text;
+    // Shift-JIS: the lead byte waits for its trail.
+    Send("A\x93\xFA\x96");
+    EXPECT_EQ(port.ReadAvailable(text, 932), 3);
+    EXPECT_STREQ(text, "A\x93\xFA");
+    Send("\x7B-1");
+    EXPECT_EQ(port.ReadAvailable(text, 932), 4);
+    EXPECT_STREQ(text, "\x96\x7B-1");
+    // UTF-8: a sequence cut anywhere waits, for one read only.
+    Send("\xE6\x97");
+    EXPECT_EQ(port.ReadAvailable(text, 65001), 0);
+    Send("\xA5\xE6");
+    EXPECT_EQ(port.ReadAvailable(text, 65001), 3);
+    EXPECT_STREQ(text, "\xE6\x97\xA5");
+    EXPECT_EQ(port.ReadAvailable(text, 65001), 1);
+    EXPECT_STREQ(text, "\xE6");
+    // A single-byte code page keeps nothing back.
+    Send("\x93");
+    EXPECT_EQ(port.ReadAvailable(text, 1252), 1);
+}
+
+TEST_F(SerialLine, AFailedReadIsAcknowledgedAndOnlyAGoneDeviceLosesThePort)
+{
+    CBufferedCommPort port;
+    ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    CString text;
+    {
+        FailingReads reads(ERROR_COUNTER_TIMEOUT);
+        EXPECT_EQ(port.ReadAvailable(text), 0);
+        EXPECT_EQ(reads.nClears, 1);
+        EXPECT_FALSE(port.IsLost());
+    }
+    Send("X");
+    EXPECT_EQ(port.ReadAvailable(text), 1);
+    for (DWORD dwError : { ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_DEVICE_REMOVED,
+                           ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED }) {
+        ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+        FailingReads reads(dwError);
+        EXPECT_EQ(port.ReadAvailable(text), 0) << dwError;
+        EXPECT_EQ(reads.nClears, 1) << dwError;
+        EXPECT_TRUE(port.IsLost()) << dwError;
+    }
+    // A new open starts afresh.
+    ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    EXPECT_FALSE(port.IsLost());
+}

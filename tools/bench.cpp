@@ -120,7 +120,7 @@ int IdleCpu(Program& p, KeySink& sink, int nSeconds)
            floorPerMinute);
     if (floorUsed > 0)
         printf(", the program %.1f times that", used / floorUsed);
-    printf("\n  (as the system charges each one's process, in steps of 10 ms)\n");
+    printf("\n  (the time the scheduler ran each one's threads)\n");
     return 0;
 }
 

@@ -30,10 +30,10 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
             UpdateData(FALSE);
             // Not while any window of this thread is in front: the About box,
             // a message box or the tray menu would take the keys.
-            if (::GetWindowThreadProcessId(::GetForegroundWindow(), NULL) !=
+            if (::GetWindowThreadProcessId(g_desktop.pfnGetForegroundWindow(), NULL) !=
                 ::GetWindowThreadProcessId(m_hWnd, NULL)) {
-                TypeText(m_strCurrentRead);
-                g_pfnMessageBeep(MB_ICONASTERISK);
+                // Keys that nothing took are lost: the error sound says so.
+                g_pfnMessageBeep(TypeText(m_strCurrentRead) ? MB_ICONASTERISK : MB_ICONHAND);
             }
         }
         // After the read: what came before the device went is typed first.

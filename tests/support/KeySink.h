@@ -6,7 +6,7 @@
 
 class KeySink {
 public:
-    struct Event { UINT msg; WPARAM wParam; };
+    struct Event { UINT msg; WPARAM wParam; LPARAM lParam; };
 
     KeySink();
     ~KeySink();
@@ -19,7 +19,7 @@ public:
     void Pump(DWORD dwMs);
 
     std::wstring text;            // WM_CHAR characters, in order
-    std::vector<Event> events;    // WM_KEYDOWN, WM_KEYUP, WM_CHAR, in order
+    std::vector<Event> events;    // WM_KEYDOWN, WM_KEYUP, WM_CHAR and the system keys, in order
 
 private:
     static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include "Wait.h"
 #include "../../res/resource.h"
@@ -85,6 +86,25 @@ std::string EnvironmentEntry(const std::string& env, const std::string& name)
     return "";
 }
 
+// The time the scheduler has run each thread of the process, to the
+// nanosecond (the first field of its schedstat), summed. The user and system
+// times of its stat come in steps of 10 ms, too coarse for a process that
+// wakes a few times a second for a fraction of a millisecond.
+double ThreadsCpuMs(const std::string& dir)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE hFind = FindFirstFileA(("Z:" + dir + "\\task\\*").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return -1;
+    double ms = 0;
+    do {
+        if (isdigit((unsigned char)found.cFileName[0]))
+            ms += strtoull(UnixFile(dir + "\\task\\" + found.cFileName + "\\schedstat").c_str(), NULL, 10) / 1e6;
+    } while (FindNextFileA(hFind, &found));
+    FindClose(hFind);
+    return ms;
+}
+
 } // namespace
 
 double UnixCpuMs(const char* pszExeName)
@@ -105,15 +125,7 @@ double UnixCpuMs(const char* pszExeName)
             UnixFile(dir + "\\cmdline").find(pszExeName) == std::string::npos ||
             EnvironmentEntry(UnixFile(dir + "\\environ"), "WINEPREFIX=") != prefix)
             continue;
-        // After the name in parentheses: the state, then ten fields, then
-        // the user and system times in the kernel's 1/100 s.
-        std::string stat = UnixFile(dir + "\\stat");
-        size_t end = stat.rfind(')');
-        if (end == std::string::npos) continue;
-        unsigned long long utime, stime;
-        if (sscanf(stat.c_str() + end + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu",
-                   &utime, &stime) == 2)
-            ms = (utime + stime) * 10.0;
+        ms = ThreadsCpuMs(dir);
     } while (ms < 0 && FindNextFileA(hFind, &found));
     FindClose(hFind);
     return ms;

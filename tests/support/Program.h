@@ -7,8 +7,8 @@
 #include <vector>
 #include "Drive.h"
 
-// The processor time the system has charged to the Wine process of this
-// prefix that runs the executable named, in milliseconds; -1 when there is none.
+// The processor time the Wine process of this prefix that runs the executable
+// named has had so far, in milliseconds; -1 when there is none.
 double UnixCpuMs(const char* pszExeName);
 
 class Program {

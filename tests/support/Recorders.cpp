@@ -1,5 +1,7 @@
 #include "Recorders.h"
 #include "../../fw/MessageBox.h"
+#include "../../keys/Keystrokes.h"
+#include "../../serial/CommPort.h"
 #include "../../settings/Settings.h"
 #include "../../tray/TrayIcon.h"
 #include "../../ui/WedgeDlg.h"
@@ -11,6 +13,10 @@ BeepRecorder* g_pBeeps = NULL;
 TrayShell g_realTrayShell;
 BOOL (WINAPI* g_pfnRealBeep)(UINT) = NULL;
 RegistryCalls g_realRegistry;
+DesktopStandIn* g_pDesktop = NULL;
+Desktop g_realDesktop;
+FailingReads* g_pReads = NULL;
+PortReads g_realPortReads;
 
 int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
 {
@@ -44,6 +50,33 @@ LONG WINAPI OpenForReadingOnly(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, REG
     if (sam & kWriting)
         return ERROR_ACCESS_DENIED;
     return RegOpenKeyExA(hKey, pszSubKey, dwOptions, sam, phResult);
+}
+HWND WINAPI StandInForeground()
+{
+    return g_pDesktop->bNoForeground ? NULL : g_realDesktop.pfnGetForegroundWindow();
+}
+
+BOOL StandInOutranks(HWND) { return g_pDesktop->bOutranked; }
+
+UINT WINAPI StandInSendInput(UINT cInputs, LPINPUT pInputs, int cbSize)
+{
+    g_pDesktop->calls.push_back(cInputs);
+    if (g_pDesktop->calls.size() > g_pDesktop->nCallsTaken)
+        return 0;
+    return g_realDesktop.pfnSendInput(cInputs, pInputs, cbSize);
+}
+
+BOOL WINAPI FailRead(HANDLE, LPVOID, DWORD, LPDWORD pdwRead, LPOVERLAPPED)
+{
+    *pdwRead = 0;
+    SetLastError(g_pReads->error);
+    return FALSE;
+}
+
+BOOL WINAPI CountClear(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat)
+{
+    g_pReads->nClears++;
+    return g_realPortReads.pfnClearCommError(hFile, pdwErrors, pStat);
 }
 } // namespace
 
@@ -94,4 +127,30 @@ RegistryWithoutWriteAccess::RegistryWithoutWriteAccess()
 RegistryWithoutWriteAccess::~RegistryWithoutWriteAccess()
 {
     g_registry = g_realRegistry;
+}
+
+DesktopStandIn::DesktopStandIn()
+{
+    g_pDesktop = this;
+    g_realDesktop = g_desktop;
+    g_desktop = { StandInForeground, StandInOutranks, StandInSendInput };
+}
+
+DesktopStandIn::~DesktopStandIn()
+{
+    g_desktop = g_realDesktop;
+    g_pDesktop = NULL;
+}
+
+FailingReads::FailingReads(DWORD dwError) : error(dwError)
+{
+    g_pReads = this;
+    g_realPortReads = g_portReads;
+    g_portReads = { FailRead, CountClear };
+}
+
+FailingReads::~FailingReads()
+{
+    g_portReads = g_realPortReads;
+    g_pReads = NULL;
 }

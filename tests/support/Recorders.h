@@ -1,8 +1,10 @@
 // Stand-ins for the calls whose effect Wine does not let a test see or cause:
-// message boxes, the tray shell, the beep, and a registry that refuses writing.
+// message boxes, the tray shell, the beep, a registry that refuses writing, a
+// desktop that takes no keys and a serial driver whose device is gone.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,4 +44,27 @@ class RegistryWithoutWriteAccess {
 public:
     RegistryWithoutWriteAccess();
     ~RegistryWithoutWriteAccess();
+};
+
+// A desktop as Windows can have it and Wine cannot: no foreground window, one
+// of a process that outranks the program, or an input stream that takes only
+// so many more SendInput calls. Records how many events each call was given.
+class DesktopStandIn {
+public:
+    DesktopStandIn();
+    ~DesktopStandIn();
+    bool bNoForeground = false;
+    bool bOutranked = false;
+    size_t nCallsTaken = SIZE_MAX;   // the calls after these insert nothing
+    std::vector<UINT> calls;
+};
+
+// Port reads that fail with the error given, as a driver's do once its device
+// is gone; counts the error reports asked for after them.
+class FailingReads {
+public:
+    explicit FailingReads(DWORD dwError);
+    ~FailingReads();
+    DWORD error;
+    int nClears = 0;
 };

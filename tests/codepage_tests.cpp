@@ -1,0 +1,47 @@
+// The real program under the Japanese or the Chinese ANSI code page: a scan
+// in that code page arrives as its characters. Wine takes a process's code
+// page from LC_ALL where that locale is not installed, and hands it on to the
+// programs the process starts (not from the environment it gives them), so
+// ctest runs this once under each.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include "../res/resource.h"
+#include "support/KeySink.h"
+#include "support/Program.h"
+#include "support/Store.h"
+#include "support/VirtualLine.h"
+
+TEST(CodePage, AScanInTheAnsiCodePageArrivesAsItsCharactersAlsoWhenAReadCutsOne)
+{
+    const struct { UINT nCodePage; const char* pszBytes; const wchar_t* pszText; } scans[] = {
+        { 932, "\x93\xFA\x96\x7B-A1\r", L"\u65E5\u672C-A1\r" },
+        { 936, "\xD6\xD0\xCE\xC4-B2\r", L"\u4E2D\u6587-B2\r" },
+    };
+    auto scan = std::find_if(std::begin(scans), std::end(scans), [](auto& s) { return s.nCodePage == GetACP(); });
+    ASSERT_NE(scan, std::end(scans)) << "code page " << GetACP() << ": run with LC_ALL=ja_JP.UTF-8 or zh_CN.UTF-8";
+    Store::Clear();
+    Program p;
+    KeySink sink;
+    p.Click(IDC_BTN_OPENCLOSE);
+    ASSERT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Close Port");
+    sink.Activate();
+    size_t nChars = wcslen(scan->pszText);
+
+    VirtualLine::Send("COM1", scan->pszBytes);
+    sink.WaitForChars(nChars, 10000);
+    sink.Pump(700);
+    EXPECT_EQ(sink.text, scan->pszText);
+
+    // A poll may come between the lead byte and its trail.
+    sink.text.clear();
+    std::string bytes = scan->pszBytes;
+    VirtualLine::Send("COM1", bytes.substr(0, 1));
+    sink.Pump(200);
+    VirtualLine::Send("COM1", bytes.substr(1));
+    sink.WaitForChars(nChars, 10000);
+    sink.Pump(700);
+    EXPECT_EQ(sink.text, scan->pszText);
+    Store::Clear();
+}
