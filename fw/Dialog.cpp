@@ -20,13 +20,48 @@ INT_PTR CALLBACK AfxDlgProc(HWND hDlg, UINT msg, WPARAM, LPARAM lParam)
     return pDlg->OnInitDialog();
 }
 
+// The modal loop is this one rather than the dialog manager's (DialogBox): that
+// one looks for a message once more after each message it handles, and under
+// Wine each look is a round trip to the server, several times a second while
+// the timers run.
 INT_PTR CDialog::DoModal()
 {
     // Without a parent given, the main window owns the dialog (and is disabled meanwhile).
     CWnd* pOwner = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
     HWND hWndOwner = (pOwner != NULL && pOwner != this) ? pOwner->m_hWnd : NULL;
-    return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                             hWndOwner, AfxDlgProc, (LPARAM)this);
+    bool bOwnerEnabled = hWndOwner != NULL && ::IsWindowEnabled(hWndOwner);
+    if (bOwnerEnabled)
+        ::EnableWindow(hWndOwner, FALSE);
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    HWND hDlg = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                                     hWndOwner, AfxDlgProc, (LPARAM)this);
+    // Shown whatever the template says, as the dialog manager shows a modal dialog.
+    if (hDlg != NULL && !m_bEndModal)
+        ::ShowWindow(hDlg, SW_SHOWNORMAL);
+    MSG msg;
+    while (hDlg != NULL && !m_bEndModal && ::IsWindow(hDlg)) {
+        if (::GetMessageA(&msg, NULL, 0, 0) <= 0) {
+            ::PostQuitMessage((int)msg.wParam);   // for the loop outside this one
+            break;
+        }
+        if (!::IsDialogMessageA(hDlg, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    // The owner first, so that it becomes the active window again.
+    if (bOwnerEnabled)
+        ::EnableWindow(hWndOwner, TRUE);
+    if (hDlg != NULL && ::IsWindow(hDlg))
+        ::DestroyWindow(hDlg);
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nModalResult = nResult;
+    m_bEndModal = true;
 }
 
 BOOL CDialog::OnInitDialog()

@@ -11,7 +11,8 @@ public:
     // modal loop until EndDialog or until the window is destroyed.
     virtual INT_PTR DoModal();
     virtual BOOL OnInitDialog();
-    void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+    // Ends the modal loop with the result; the loop then destroys the window.
+    void EndDialog(int nResult);
 
 protected:
     // The default actions of the dialog keys: Enter gives OK, Escape gives Cancel.
@@ -26,4 +27,6 @@ private:
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
+    bool m_bEndModal = false;
+    INT_PTR m_nModalResult = -1;
 };

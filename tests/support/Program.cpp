@@ -150,7 +150,7 @@ Program::Program()
     WaitUntil([&] { EnumWindows(FindDialog, (LPARAM)&s); return s.found != NULL; }, 10000);
     hwnd = s.found;
     if (hwnd == NULL) throw std::runtime_error("the program showed no window");
-    // Wine shows a dialog once more at its first idle moment; let that pass.
+    // Let the start (showing, activation) settle before the test acts on the window.
     Sync();
     Sleep(300);
 }

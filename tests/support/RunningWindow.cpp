@@ -44,8 +44,7 @@ RunningWindow::RunningWindow() : dlg(TestApp().m_iconSet), m_hEnded(CreateEventA
     hwnd = dlg.m_hWnd;
     if (hwnd == NULL)
         throw std::runtime_error("the main window did not appear");
-    // The modal loop shows the dialog once more when its queue first runs
-    // empty; let that pass, or it would undo a hide the test causes.
+    // Let the start (showing, activation) settle before the test acts on the window.
     Sleep(300);
     Sync();
 }
