@@ -45,7 +45,12 @@ INT_PTR CDialog::DoModal()
             ::PostQuitMessage((int)msg.wParam);   // for the loop outside this one
             break;
         }
-        if (!::IsDialogMessageA(hDlg, &msg)) {
+        // Only keyboard and mouse input goes through the dialog manager (Tab,
+        // Enter, Escape, mnemonics), as in MFC; timer ticks and the rest go
+        // straight to their window.
+        bool bInput = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                      (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+        if (!bInput || !::IsDialogMessageA(hDlg, &msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
