@@ -1,4 +1,5 @@
 #include "WedgeApp.h"
+#include "CommandLine.h"
 #include "../res/resource.h"
 #include "../ui/WedgeDlg.h"
 
@@ -17,6 +18,16 @@ BOOL CWedgeApp::InitInstance()
 
     CWedgeDlg dlg(m_iconSet);
     m_pMainWnd = &dlg;
+    // An argument not understood is told, and the program starts as without any.
+    StartOptions start = ReadCommandLine(::GetCommandLineW());
+    if (!start.strUnknown.IsEmpty()) {
+        CString strMessage;
+        strMessage.Format("Unknown argument: %s\n\nThe one switch this program knows is /open: "
+                          "it opens the port with the saved settings at start.", (LPCSTR)start.strUnknown);
+        dlg.ShowAtStart(strMessage);
+    } else if (start.bOpenPort) {
+        dlg.OpenPortAtStart();
+    }
     dlg.DoModal();
     m_pMainWnd = NULL;
     return FALSE;

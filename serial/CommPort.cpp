@@ -8,7 +8,7 @@ static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 
 PortReads g_portReads = { ::ReadFile, ::ClearCommError };
 
-static const char kCannotOpen[] = "The specified port cannot be opened!";
+const char kPortCannotBeOpened[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
 
 CString DevicePath(LPCSTR pszPort)
@@ -113,7 +113,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
     CString strPath = DevicePath(pszPort);
     m_hComm = ::CreateFileA(strPath, dwDesiredAccess, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (m_hComm == INVALID_HANDLE_VALUE)
-        return kCannotOpen;
+        return kPortCannotBeOpened;
     m_hClaim = ClaimDevice(strPath);
 
     // A refused step leaves the line in no known state: give the handle back.
@@ -121,7 +121,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
     DCB dcb = {};
     dcb.DCBlength = sizeof(DCB);
     if (m_hClaim == NULL || !::GetCommState(m_hComm, &dcb)) {
-        pszFailure = kCannotOpen;
+        pszFailure = kPortCannotBeOpened;
     } else {
         dcb.BaudRate = dwBaudRate;
         dcb.ByteSize = byByteSize;
@@ -149,7 +149,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
             pszFailure = kLineSettingsNotSupported;
         else if (!::SetCommTimeouts(m_hComm, &timeouts))
-            pszFailure = kCannotOpen;
+            pszFailure = kPortCannotBeOpened;
     }
     if (pszFailure != NULL) {
         Close();
@@ -175,6 +175,13 @@ BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSi
 {
     m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
     return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+}
+
+LPCSTR CBufferedCommPort::OpenPortSilently(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
+                                           BYTE byParity, BYTE byStopBits)
+{
+    m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
+    return OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
 }
 
 BOOL CBufferedCommPort::Reopen()

@@ -51,6 +51,10 @@ class CBufferedCommPort : public CCommPort {
 public:
     // Opens the port for reading only.
     BOOL OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
+    // The same, showing nothing: what went wrong (kPortCannotBeOpened or
+    // kLineSettingsNotSupported), NULL when open. The line is kept for Reopen
+    // either way, for a device that is not there yet.
+    LPCSTR OpenPortSilently(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
     // Opens the line last given to OpenPort again, with the same settings,
     // showing nothing: for a device that may come back.
     BOOL Reopen();
@@ -68,6 +72,7 @@ private:
     LineSettings m_line = {};
 };
 
+extern const char kPortCannotBeOpened[];
 extern const char kLineSettingsNotSupported[];
 
 // The name CreateFileA is given for a port name: names without a backslash go

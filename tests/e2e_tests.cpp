@@ -365,3 +365,41 @@ TEST_F(EndToEnd, ABoxHiddenWithTheProgramComesBackWithItAndCanBeAnswered)
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
+
+TEST_F(EndToEnd, StartedWithOpenItOpensTheSavedPortOrWaitsForTheDeviceWithoutABox)
+{
+    Store::PutText("BAUDRATE", "19200", Store::USER);
+    {
+        Program p("/open");
+        KeySink sink;
+        ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+        EXPECT_FALSE(IsWindowVisible(p.hwnd));
+        EXPECT_EQ(VirtualLine::Settings("COM1")["speed"], "19200");
+        sink.Activate();
+        EXPECT_EQ(Scan(sink, "COM1", "4006381333931\r", 14), L"4006381333931\r");
+    }
+    // At log-on the USB adapter may come up seconds after the program.
+    VirtualLine::Unplugged device("COM1");
+    Program p("-OPEN");
+    ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    EXPECT_FALSE(IsWindowVisible(p.hwnd));
+    Sleep(3000);
+    EXPECT_FALSE(p.HasMessageBox());
+    device.PlugIn();
+    ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }, 5000));
+    KeySink sink;
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "9780201379624\r", 14), L"9780201379624\r");
+}
+
+TEST_F(EndToEnd, AnArgumentNotUnderstoodIsToldAndTheProgramStartsAsWithoutOne)
+{
+    Program p("/open /x");
+    auto box = p.TakeMessageBox();
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_NE(box[1].find("/x"), std::string::npos) << box[1];
+    EXPECT_NE(box[1].find("/open"), std::string::npos) << box[1];
+    p.Sync();
+    EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+    EXPECT_TRUE(IsWindowVisible(p.hwnd));
+}

@@ -146,6 +146,24 @@ TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThe
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
 }
 
+TEST(TrayIcon, AWindowThatOpenedAtStartBeforeTheNotificationAreaHidesOnceItsIconIsThere)
+{
+    TrayRecorder tray;
+    tray.absent = true;
+    MessageBoxRecorder boxes;
+    Store::Clear();
+    RunningWindow w;
+    // What a start with /open does once the window is up.
+    w.OnWindowThread([&] { w.dlg.OpenPortAtStart(); });
+    PostMessageA(w.hwnd, WM_COMMAND, ID_START_OPTIONS, 0);
+    w.Sync();
+    EXPECT_FALSE(VirtualLine::PortFree("COM1"));
+    EXPECT_TRUE(IsWindowVisible(w.hwnd));
+    w.OnWindowThread([&] { tray.absent = false; });
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(w.hwnd); }, 3000));
+    EXPECT_TRUE(boxes.texts.empty());
+}
+
 TEST(IconSet, HoldsTheIdleIconTwiceAndTheActiveOnce)
 {
     CWedgeApp& app = TestApp();

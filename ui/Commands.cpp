@@ -76,6 +76,14 @@ LRESULT CWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
 {
     // The window exists a moment before its tray icon and after it.
     if (m_pTrayIcon != NULL)
-        m_pTrayIcon->Add();
+        AddTrayIcon();
     return 0;
+}
+
+// Adds the icon again, and hides the window that waited for it at start.
+void CWedgeDlg::AddTrayIcon()
+{
+    m_pTrayIcon->Add();
+    if (m_bHideWithTrayIcon && HideIntoTray())
+        m_bHideWithTrayIcon = false;
 }

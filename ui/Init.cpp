@@ -28,6 +28,8 @@ BOOL CWedgeDlg::OnInitDialog()
     LoadSettings();
     CenterWindow(::GetDesktopWindow());
     UpdateData(FALSE);
+    if (m_bOpenAtStart || !m_strStartMessage.IsEmpty())
+        PostMessage(WM_COMMAND, ID_START_OPTIONS);
     return TRUE;
 }
 

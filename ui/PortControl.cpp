@@ -88,7 +88,21 @@ void CWedgeDlg::OnTrayOpenPort()
     OnOpenClosePort();
 }
 
-void CWedgeDlg::OpenPortFromSettings()
+// The command line's /open, once the window is up; or what it did not understand.
+void CWedgeDlg::OnStartOptions()
+{
+    if (!m_strStartMessage.IsEmpty())
+        AfxMessageBox(m_strStartMessage, MB_OK, 0);
+    if (!m_bOpenAtStart)
+        return;
+    try {
+        OpenPortFromSettings(true);
+    } catch (...) {
+        ShowSystemErrorText(::GetLastError());
+    }
+}
+
+void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
 {
     UpdateData(TRUE);
     if (m_settings.m_strPort.IsEmpty())
@@ -104,22 +118,39 @@ void CWedgeDlg::OpenPortFromSettings()
     bool bStopBits = LookUpSetting(m_settings.m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
     if (!bBaudRate || !bDataBits || !bParity || !bStopBits)
         return;
-    if (!m_port.OpenPort(PortDeviceName(m_settings.m_strPort), dwBaudRate, byByteSize, byParity, byStopBits))
-        return;
+    CString strDevice = PortDeviceName(m_settings.m_strPort);
+    PortState state = PORT_OPEN;
+    if (!bAtStart) {
+        if (!m_port.OpenPort(strDevice, dwBaudRate, byByteSize, byParity, byStopBits))
+            return;
+    } else if (LPCSTR pszFailure = m_port.OpenPortSilently(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
+        // At log-on nobody may be there to answer a box, and a USB adapter
+        // may not be up yet: its port is waited for as for a device that went
+        // away. Settings the line refuses do not mend by waiting.
+        if (pszFailure != kPortCannotBeOpened) {
+            AfxMessageBox(pszFailure, MB_OK, 0);
+            return;
+        }
+        state = PORT_LOST;
+    }
 
     UpdateData(FALSE);
-    ShowPortState(PORT_OPEN);
+    ShowPortState(state);
     UpdateData(TRUE);
-    SaveSettings();
+    if (state == PORT_OPEN)
+        SaveSettings();
     m_nPollTimer = SetTimer(POLL_TIMER, 300);
     m_nBlinkTimer = SetTimer(BLINK_TIMER, 1000);
     EnableSettings(false);
-    HideIntoTray();
+    // At log-on the notification area may come up after the program: the
+    // window then hides as soon as the icon is there.
+    m_bHideWithTrayIcon = !HideIntoTray() && bAtStart;
 }
 
 void CWedgeDlg::ClosePort()
 {
     m_port.Close();
+    m_bHideWithTrayIcon = false;
     UpdateData(TRUE);
     KillTimer(m_nPollTimer);
     KillTimer(m_nBlinkTimer);

@@ -10,7 +10,7 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == m_nBlinkTimer) {
         if (!m_pTrayIcon->IsShown())
-            m_pTrayIcon->Add();   // the notification area may have come up since
+            AddTrayIcon();   // the notification area may have come up since
         if (m_portState == PORT_LOST) {
             FindLostPort();   // a lost port shows the idle icon, without blinking
         } else {

@@ -19,6 +19,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     CommandEntry(ID_TRAY_RESTORE, &CWedgeDlg::OnRestore),
     CommandEntry(ID_TRAY_OPENPORT, &CWedgeDlg::OnTrayOpenPort),
     CommandEntry(ID_TRAY_EXIT, &CWedgeDlg::OnExit),
+    CommandEntry(ID_START_OPTIONS, &CWedgeDlg::OnStartOptions),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 

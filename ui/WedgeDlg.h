@@ -21,6 +21,12 @@ public:
     explicit CWedgeDlg(HICON* pIconSet, CWnd* pParent = NULL);
     ~CWedgeDlg() override;
 
+    // What the command line asked of this start, done once the window is up:
+    // open the port as Open Port does, waiting for a device that is not there
+    // yet; or show a message about an argument it did not understand.
+    void OpenPortAtStart() { m_bOpenAtStart = true; }
+    void ShowAtStart(const CString& strMessage) { m_strStartMessage = strMessage; }
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -64,6 +70,9 @@ private:
     CString m_strLastScan;
     HICON* m_pIconSet;
     PortState m_portState = PORT_CLOSED;   // what ShowPortState last showed
+    bool m_bOpenAtStart = false;
+    CString m_strStartMessage;
+    bool m_bHideWithTrayIcon = false;   // opened at start while the notification area was not up
 
     // Initialisation
     void FillLists();
@@ -74,7 +83,9 @@ private:
     // Port open and close
     void OnOpenClosePort();
     void OnTrayOpenPort();
-    void OpenPortFromSettings();
+    void OnStartOptions();
+    // At start, a port that cannot be opened is waited for instead of refused.
+    void OpenPortFromSettings(bool bAtStart = false);
     void ClosePort();
     void EnableSettings(bool bEnable);
     void ShowPortState(PortState state);
@@ -93,6 +104,7 @@ private:
     // Tray notifications
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    void AddTrayIcon();
     // Painting
     void OnPaint();
     // The two displays alone, for a repaint: the lists hold what the user is choosing.

@@ -20,7 +20,7 @@ BOOL CALLBACK FindDialog(HWND hWnd, LPARAM lParam)
     GetClassNameA(hWnd, cls, sizeof cls);
     GetWindowTextA(hWnd, title, sizeof title);
     if (pid == s->pid && hWnd != s->exclude && strcmp(cls, "#32770") == 0 &&
-        (s->title == NULL || strcmp(title, s->title) == 0) && IsWindowVisible(hWnd)) {
+        (s->title != NULL ? strcmp(title, s->title) == 0 : IsWindowVisible(hWnd))) {
         s->found = hWnd;
         return FALSE;
     }
@@ -138,16 +138,20 @@ std::vector<HWND> TrayIconWindows()
     return icons;
 }
 
-Program::Program()
+Program::Program(const char* pszArguments)
 {
     m_otherIcons = TrayIconWindows();
-    std::string cmd = "\"" + ProgramPath() + "\"";
+    std::string cmd = "\"" + ProgramPath() + "\" " + pszArguments;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &m_pi))
         throw std::runtime_error("cannot start " + cmd);
     Search s = { m_pi.dwProcessId, NULL, "Brindlequaverly", NULL };
-    WaitUntil([&] { EnumWindows(FindDialog, (LPARAM)&s); return s.found != NULL; }, 10000);
+    // Found by its title, shown or not (it may hide at once); Sync needs its children.
+    WaitUntil([&] {
+        EnumWindows(FindDialog, (LPARAM)&s);
+        return s.found != NULL && GetDlgItem(s.found, IDC_EDIT_LASTSCAN) != NULL;
+    }, 10000);
     hwnd = s.found;
     if (hwnd == NULL) throw std::runtime_error("the program showed no window");
     // Let the start (showing, activation) settle before the test acts on the window.

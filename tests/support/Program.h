@@ -15,8 +15,9 @@ class Program {
 public:
     static constexpr const char* kProgramName = "VimoBrindleQV.exe";
 
-    // Starts VimoBrindleQV.exe (beside the tests' folder) and waits for its window.
-    Program();
+    // Starts VimoBrindleQV.exe (beside the tests' folder) with the arguments
+    // and waits for its window, which may hide at once.
+    explicit Program(const char* pszArguments = "");
     // Ends the process if a test left it running.
     ~Program();
 
