@@ -365,3 +365,17 @@ TEST_F(EndToEnd, ABoxHiddenWithTheProgramComesBackWithItAndCanBeAnswered)
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
+
+// A scale that streams: only stable weights, each once, each with Enter.
+TEST_F(EndToEnd, ScanRulesPresetForTheUserTypeEachNewStableWeightOfAScale)
+{
+    Store::PutText("ScanPattern", "^ST,GS,[+-]0*(\\d+\\.\\d+)kg$", Store::USER);
+    Store::PutText("ScanSkipRepeats", "1", Store::USER);
+    Store::PutText("ScanSuffix", "{ENTER}", Store::USER);
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "ST,GS,+0001.23kg\r\nUS,GS,+0001.40kg\r\nST,GS,+0001.23kg\r\nST,GS,+0002.50kg\r\n", 10),
+              L"1.23\r2.50\r");
+}

@@ -111,6 +111,7 @@ void CWedgeDlg::OpenPortFromSettings()
     ShowPortState(PORT_OPEN);
     UpdateData(TRUE);
     SaveSettings();
+    TakeRules("These stored scan rules do not hold and are off:\n");
     m_nPollTimer = SetTimer(POLL_TIMER, 300);
     m_nBlinkTimer = SetTimer(BLINK_TIMER, 1000);
     EnableSettings(false);
@@ -120,6 +121,7 @@ void CWedgeDlg::OpenPortFromSettings()
 void CWedgeDlg::ClosePort()
 {
     m_port.Close();
+    StopTyping();
     UpdateData(TRUE);
     KillTimer(m_nPollTimer);
     KillTimer(m_nBlinkTimer);
