@@ -51,6 +51,20 @@ void CString::Format(LPCSTR pszFormat, ...)
     va_end(args);
 }
 
+bool ParseWholeNumber(CString strText, ULONGLONG nMax, ULONGLONG& nNumber)
+{
+    strText.Trim();
+    nNumber = 0;
+    for (int i = 0; i < strText.GetLength(); i++) {
+        if (strText[i] < '0' || strText[i] > '9')
+            return false;
+        nNumber = nNumber * 10 + (strText[i] - '0');
+        if (nNumber > nMax)
+            return false;
+    }
+    return !strText.IsEmpty();
+}
+
 BOOL CString::LoadString(UINT nID)
 {
     char buf[256];

@@ -43,3 +43,7 @@ public:
 private:
     std::string m_str;
 };
+
+// A text that is a whole number from 0 to nMax with nothing but white space
+// around it: "9600 abc" or "-1" is none.
+bool ParseWholeNumber(CString strText, ULONGLONG nMax, ULONGLONG& nNumber);

@@ -29,26 +29,25 @@ bool LookUpKey(std::wstring name, wchar_t& wch)
 // such as (a|aa)*c takes for ever. So each search runs on a thread of its own
 // with a large stack, and walks the line through an iterator that gives up
 // (throws) after a number of steps, or once half the stack is used: between
-// two steps the search makes no more nested calls than the pattern has states
-// (1.5 KB each at most; the library allows 100000 states). Patterns are
-// compiled on such a thread too, since the parser nests a call per group.
+// two steps the search makes no more nested calls than the pattern has
+// states, some 30 MB at most for the 100000 states the library allows.
+// Patterns are compiled on such a thread too: the parser nests calls per group.
 struct SearchGiveUp {};
 
 // Runs f on a thread with a stack of 256 MB, reserved, not committed until
-// used; false when there is no room for such a thread.
+// used; where there is no room for such a thread, f does not run.
 template <class F> DWORD WINAPI RunF(LPVOID pF)
 {
     (*(F*)pF)();
     return 0;
 }
-template <class F> bool OnLargeStack(F f)
+template <class F> void OnLargeStack(F f)
 {
     HANDLE hThread = ::CreateThread(NULL, 256 << 20, RunF<F>, &f, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-    if (hThread == NULL)
-        return false;
-    ::WaitForSingleObject(hThread, INFINITE);
-    ::CloseHandle(hThread);
-    return true;
+    if (hThread != NULL) {
+        ::WaitForSingleObject(hThread, INFINITE);
+        ::CloseHandle(hThread);
+    }
 }
 
 class SearchBudget {
@@ -223,15 +222,8 @@ CString CScanRules::Compile(const RuleSettings& settings)
     }
     m_bTypeUnmatched = settings.m_strNoMatch == "Type";
     m_bSkipRepeats = settings.m_strSkipRepeats == "1";
-    // A whole number of milliseconds, nothing around it.
-    CString strDelay = settings.m_strKeyDelay;
-    int nDelay = strDelay.IsEmpty() ? 0 : -1;
-    if (strDelay.GetLength() > 0 && strDelay.GetLength() <= 3) {
-        nDelay = 0;
-        for (int i = 0; i < strDelay.GetLength() && nDelay >= 0; i++)
-            nDelay = (strDelay[i] >= '0' && strDelay[i] <= '9') ? nDelay * 10 + (strDelay[i] - '0') : -1;
-    }
-    if (nDelay < 0 || nDelay > 100)
+    ULONGLONG nDelay = 0;
+    if (!settings.m_strKeyDelay.IsEmpty() && !ParseWholeNumber(settings.m_strKeyDelay, 100, nDelay))
         add("Key delay: ", "it must be a whole number of milliseconds from 0 to 100.");
     else
         m_nKeyDelay = (UINT)nDelay;

@@ -341,13 +341,17 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
     EXPECT_EQ(Store::Read(Store::USER), stored);
 }
 
-// With a key delay the keys come one a tick; closing the port drops the rest.
-TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortCloses)
+// With a key delay the keys come one a tick; closing the port drops the
+// rest. A stored pattern that does not compile is off, and a box says so.
+TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPatternIsOff)
 {
     Store::PutText("KeyDelay", "100", Store::USER);
+    Store::PutText("ScanPattern", "(", Store::USER);
     KeySink sink;
     RunningWindow w;
     Click(w);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0].find("These stored scan rules do not hold and are off:\nPattern: "), 0u);
     sink.Activate();
     VirtualLine::Send("COM1", "ABCDEFGHIJKLMNOPQRST\r");
     ASSERT_TRUE(sink.WaitForChars(3));

@@ -38,22 +38,14 @@ bool LookUpSetting(CString& strSetting, const SettingCode (&codes)[N], LPCSTR ps
     return false;
 }
 
-// A rate is a whole number from 1 up that fits the line's 32 bits, with
-// nothing but white space around it: "9600 abc" or "-1" would otherwise open
-// the line at a rate nobody chose.
-bool ParseBaudRate(CString strText, DWORD& dwBaudRate)
+// A rate is a whole number from 1 up that fits the line's 32 bits: "9600 abc"
+// or "-1" would otherwise open the line at a rate nobody chose.
+bool ParseBaudRate(const CString& strText, DWORD& dwBaudRate)
 {
-    strText.Trim();
     ULONGLONG nRate = 0;
-    for (int i = 0; i < strText.GetLength(); i++) {
-        if (strText[i] < '0' || strText[i] > '9')
-            return false;
-        nRate = nRate * 10 + (strText[i] - '0');
-        if (nRate > MAXDWORD)
-            return false;
-    }
+    bool bRate = ParseWholeNumber(strText, MAXDWORD, nRate) && nRate >= 1;
     dwBaudRate = (DWORD)nRate;
-    return nRate >= 1;
+    return bRate;
 }
 
 // "COM 1" names the device COM1: (white space trimmed, spaces removed, one colon).

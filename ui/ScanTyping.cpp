@@ -45,10 +45,11 @@ bool CWedgeDlg::OwnWindowInFront() const
 CString CWedgeDlg::TypeScan(const CString& strScan)
 {
     std::wstring scan = DecodeText(strScan, CP_ACP);
-    if (!scan.empty())
+    if (!scan.empty()) {
         m_strLastReceived = scan;
-    if (m_pRulesDlg != NULL)
-        m_pRulesDlg->ShowScan(scan);
+        if (m_pRulesDlg != NULL)
+            m_pRulesDlg->ShowScan(scan);
+    }
     if (OwnWindowInFront())
         return strScan;
     if (!m_rules.IsSet()) {
