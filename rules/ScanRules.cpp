@@ -1,7 +1,9 @@
 #include "ScanRules.h"
 #include <windows.h>
 #include <cwctype>
+#include <functional>
 #include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -26,29 +28,52 @@ bool LookUpKey(std::wstring name, wchar_t& wch)
 // for every character it takes (about 2 KB of stack each) and for every state
 // of the pattern it passes, and it backtracks without limit: a line of a few
 // hundred characters can exhaust a thread's usual 1 or 2 MB, and a pattern
-// such as (a|aa)*c takes for ever. So each search runs on a thread of its own
-// with a large stack, and walks the line through an iterator that gives up
-// (throws) after a number of steps, or once half the stack is used: between
-// two steps the search makes no more nested calls than the pattern has
-// states, some 30 MB at most for the 100000 states the library allows.
-// Patterns are compiled on such a thread too: the parser nests calls per group.
+// such as (a|aa)*c takes for ever. So searches run on a thread with a large
+// stack, and walk the line through an iterator that gives up (throws) after
+// a number of steps, or once half the stack is used: between two steps the
+// search makes no more nested calls than the pattern has states, some 30 MB
+// at most for the 100000 states the library allows. Patterns are compiled
+// on that thread too: the parser nests calls per group.
 struct SearchGiveUp {};
 
-// Runs f on a thread with a stack of 256 MB, reserved, not committed until
-// used; where there is no room for such a thread, f does not run.
-template <class F> DWORD WINAPI RunF(LPVOID pF)
-{
-    (*(F*)pF)();
-    return 0;
-}
-template <class F> void OnLargeStack(F f)
-{
-    HANDLE hThread = ::CreateThread(NULL, 256 << 20, RunF<F>, &f, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-    if (hThread != NULL) {
-        ::WaitForSingleObject(hThread, INFINITE);
-        ::CloseHandle(hThread);
+// The thread, made at the first call and kept (making one costs some 5 ms
+// under Wine): runs one function at a time for the threads that call Run, on
+// a stack of 256 MB, reserved, not committed until used.
+class LargeStack {
+public:
+    static void Run(const std::function<void()>& f)
+    {
+        static LargeStack stack;
+        std::lock_guard<std::mutex> lock(stack.m_mutex);
+        if (stack.m_hThread == NULL)
+            return;   // no room for the thread: f does not run
+        stack.m_pf = &f;
+        ::SetEvent(stack.m_hStart);
+        ::WaitForSingleObject(stack.m_hDone, INFINITE);
     }
-}
+
+private:
+    LargeStack()
+        : m_hStart(::CreateEventA(NULL, FALSE, FALSE, NULL)), m_hDone(::CreateEventA(NULL, FALSE, FALSE, NULL)),
+          m_hThread(::CreateThread(NULL, 256 << 20, Loop, this, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL))
+    {
+    }
+    static DWORD WINAPI Loop(LPVOID pThis)
+    {
+        LargeStack& stack = *(LargeStack*)pThis;
+        for (;;) {
+            ::WaitForSingleObject(stack.m_hStart, INFINITE);
+            (*stack.m_pf)();
+            ::SetEvent(stack.m_hDone);
+        }
+    }
+
+    std::mutex m_mutex;
+    const std::function<void()>* m_pf = NULL;
+    HANDLE m_hStart;
+    HANDLE m_hDone;
+    HANDLE m_hThread;   // ends with the process
+};
 
 class SearchBudget {
 public:
@@ -179,7 +204,7 @@ std::wstring ShowReceived(const std::wstring& text)
 bool FindValue(const std::wregex& pattern, const std::wstring& line, std::wstring& value)
 {
     bool bFound = false;
-    OnLargeStack([&] {
+    LargeStack::Run([&] {
         try {
             SearchBudget budget;
             GuardedIterator first(line.data(), &budget), last(line.data() + line.size(), &budget);
@@ -210,7 +235,7 @@ CString CScanRules::Compile(const RuleSettings& settings)
         add("Suffix: ", strReason);
     if (!settings.m_strPattern.IsEmpty()) {
         CString strError = "there is no room to compile it.";
-        OnLargeStack([&] {
+        LargeStack::Run([&] {
             try {
                 m_pPattern = std::make_shared<const std::wregex>(settings.m_strPattern.Wide(), std::regex::ECMAScript);
             } catch (const std::exception& e) {
