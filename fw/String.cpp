@@ -3,6 +3,21 @@
 #include <cstdio>
 #include <algorithm>
 
+CString::CString(const std::wstring& str)
+{
+    int n = ::WideCharToMultiByte(CP_ACP, 0, str.data(), (int)str.size(), NULL, 0, NULL, NULL);
+    m_str.resize(n);
+    ::WideCharToMultiByte(CP_ACP, 0, str.data(), (int)str.size(), &m_str[0], n, NULL, NULL);
+}
+
+std::wstring CString::Wide() const
+{
+    int n = ::MultiByteToWideChar(CP_ACP, 0, m_str.data(), (int)m_str.size(), NULL, 0);
+    std::wstring str(n, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, m_str.data(), (int)m_str.size(), &str[0], n);
+    return str;
+}
+
 CString CString::Right(int n) const
 {
     n = std::min(n, GetLength());
@@ -34,6 +49,20 @@ void CString::Format(LPCSTR pszFormat, ...)
     va_start(args, pszFormat);
     vsnprintf(&m_str[0], n + 1, pszFormat, args);
     va_end(args);
+}
+
+bool ParseWholeNumber(CString strText, ULONGLONG nMax, ULONGLONG& nNumber)
+{
+    strText.Trim();
+    nNumber = 0;
+    for (int i = 0; i < strText.GetLength(); i++) {
+        if (strText[i] < '0' || strText[i] > '9')
+            return false;
+        nNumber = nNumber * 10 + (strText[i] - '0');
+        if (nNumber > nMax)
+            return false;
+    }
+    return !strText.IsEmpty();
 }
 
 BOOL CString::LoadString(UINT nID)

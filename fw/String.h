@@ -10,6 +10,8 @@ public:
     CString(LPCSTR psz) : m_str(psz ? psz : "") {}
     CString(LPCSTR pch, int nLength) : m_str(pch, nLength) {}
     explicit CString(const std::string& str) : m_str(str) {}
+    // Wide text in the ANSI code page, as MFC's CStringA converts it.
+    explicit CString(const std::wstring& str);
 
     int GetLength() const { return (int)m_str.size(); }
     BOOL IsEmpty() const { return m_str.empty(); }
@@ -22,6 +24,9 @@ public:
     CString& operator+=(char ch) { m_str += ch; return *this; }
     bool operator==(LPCSTR psz) const { return m_str == psz; }
     bool operator!=(LPCSTR psz) const { return m_str != psz; }
+
+    // The text as wide characters, read in the ANSI code page.
+    std::wstring Wide() const;
 
     CString Left(int n) const { return CString(m_str.substr(0, n)); }
     CString Right(int n) const;
@@ -38,3 +43,7 @@ public:
 private:
     std::string m_str;
 };
+
+// A text that is a whole number from 0 to nMax with nothing but white space
+// around it: "9600 abc" or "-1" is none.
+bool ParseWholeNumber(CString strText, ULONGLONG nMax, ULONGLONG& nNumber);

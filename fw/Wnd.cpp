@@ -162,3 +162,12 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     else
         AfxSetWindowText(hWndCtrl, value);
 }
+
+void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
+{
+    HWND hWndCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+    if (pDX->m_bSaveAndValidate)
+        value = (int)::SendMessageA(hWndCtrl, BM_GETCHECK, 0, 0);
+    else
+        ::SendMessageA(hWndCtrl, BM_SETCHECK, (WPARAM)value, 0);
+}

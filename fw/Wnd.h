@@ -117,5 +117,6 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
+void DDX_Check(CDataExchange* pDX, int nIDC, int& value);
 // Sets a window's text only when it differs, so an unchanged text is not redrawn.
 void AfxSetWindowText(HWND hWnd, LPCSTR pszNew);

@@ -215,7 +215,7 @@ HWND FocusWindow(HWND hForeground)
     return hForeground;
 }
 
-bool TypeText(const CString& strText)
+bool TypeKeys(const std::wstring& text)
 {
     HWND hForeground = g_desktop.pfnGetForegroundWindow();
     if (hForeground == NULL || g_desktop.pfnOutranks(hForeground))
@@ -225,7 +225,6 @@ bool TypeText(const CString& strText)
     // keyboard input; reading it through that program's thread instead
     // (AttachThreadInput) clears the thread's key state under Wine.
     bool bCapsLock = (::GetKeyState(VK_CAPITAL) & 1) != 0;
-    std::wstring text = DecodeText(strText, CP_ACP);
     for (size_t i = 0; i < text.size(); i++) {
         std::vector<KeyEvent> events = TranslateChar(text[i], hkl, bCapsLock);
         // The two halves of a character beyond the first 65536 go together.
@@ -237,4 +236,14 @@ bool TypeText(const CString& strText)
             return false;
     }
     return true;
+}
+
+bool TypeText(const CString& strText)
+{
+    return TypeKeys(DecodeText(strText, CP_ACP));
+}
+
+size_t FirstCharLength(const std::wstring& text)
+{
+    return text.size() > 1 && IS_HIGH_SURROGATE(text[0]) ? 2 : 1;
 }

@@ -42,9 +42,15 @@ struct Desktop {
 };
 extern Desktop g_desktop;
 
-// Types the text, decoded with the ANSI code page, into the foreground window
-// for the layout of the focus window's thread and the Caps Lock state, each
-// character's events in one call. FALSE when nothing could take the keys (no
-// foreground window, or one that outranks this program), or when the system
-// took fewer events than it was given: typing stops there.
+// Types the characters into the foreground window for the layout of the focus
+// window's thread and the Caps Lock state, each character's events in one
+// call; CR, tab, escape and backspace press their keys. False when nothing
+// could take the keys (no foreground window, or one that outranks this
+// program), or when the system took fewer events than it was given: typing
+// stops there.
+bool TypeKeys(const std::wstring& text);
+// The same for a received text, decoded with the ANSI code page.
 bool TypeText(const CString& strText);
+// How many of the text's first code units make its first character: two for
+// the halves of one beyond the first 65536, which are typed together.
+size_t FirstCharLength(const std::wstring& text);

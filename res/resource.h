@@ -2,9 +2,12 @@
 #pragma once
 
 #define IDM_ABOUTBOX            0x0010
+#define IDM_SCANRULES           0x0020
 #define IDD_ABOUTBOX            100
 #define IDS_ABOUTBOX            101
 #define IDD_MAIN                102
+#define IDS_SCANRULES           103
+#define IDD_SCANRULES           104
 #define IDI_ABOUT               128     // named by the About box; the program has no such icon
 #define IDB_BACKGROUND          132
 #define IDR_TRAYMENU            133
@@ -27,6 +30,14 @@
 #define IDC_LABEL_LASTSCAN      1015
 #define IDC_EDIT_LASTSCAN       1016
 #define IDC_LABEL_FLOWCONTROL   1017
+#define IDC_EDIT_PREFIX         1020
+#define IDC_EDIT_SUFFIX         1021
+#define IDC_EDIT_PATTERN        1022
+#define IDC_COMBO_NOMATCH       1023
+#define IDC_CHECK_SKIPREPEATS   1024
+#define IDC_EDIT_KEYDELAY       1025
+#define IDC_EDIT_PREVIEWSCAN    1026
+#define IDC_EDIT_PREVIEWTYPED   1027
 
 #define ID_TRAY_RESTORE         32771
 #define ID_TRAY_OPENPORT        32772

@@ -11,14 +11,22 @@ const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 static const REGSAM kMachineView = KEY_WOW64_32KEY;
 
 // Each setting's stored value and its default.
-struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; CString PortSettings::*pstr; };
-static const SettingValue kValues[] = {
+template <class T> struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; CString T::*pstr; };
+static const SettingValue<PortSettings> kPortValues[] = {
     { "COMMPORT", "COM 1", &PortSettings::m_strPort },
     { "BAUDRATE", "9600", &PortSettings::m_strBaudRate },
     { "DATABITS", "8", &PortSettings::m_strDataBits },
     { "PARITY", "None", &PortSettings::m_strParity },
     { "StopBit", "1", &PortSettings::m_strStopBits },
     { "FlowControl", "None", &PortSettings::m_strFlowControl },
+};
+static const SettingValue<RuleSettings> kRuleValues[] = {
+    { "ScanPrefix", "", &RuleSettings::m_strPrefix },
+    { "ScanSuffix", "", &RuleSettings::m_strSuffix },
+    { "ScanPattern", "", &RuleSettings::m_strPattern },
+    { "ScanNoMatch", "", &RuleSettings::m_strNoMatch },
+    { "ScanSkipRepeats", "", &RuleSettings::m_strSkipRepeats },
+    { "KeyDelay", "", &RuleSettings::m_strKeyDelay },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit
@@ -36,8 +44,8 @@ static LPCSTR VirtualStorePath()
 }
 
 // A value's bytes as text up to their first NUL, whatever its length and type;
-// empty when the value cannot be read.
-static CString QueryText(HKEY hKey, LPCSTR pszName)
+// false when the value cannot be read.
+static bool QueryText(HKEY hKey, LPCSTR pszName, CString& strText)
 {
     std::vector<char> area;
     DWORD dwSize = 0;
@@ -47,11 +55,15 @@ static CString QueryText(HKEY hKey, LPCSTR pszName)
         lResult = ::RegQueryValueExA(hKey, pszName, NULL, NULL, (LPBYTE)area.data(), &dwSize);
     } while (lResult == ERROR_MORE_DATA);
     if (lResult != ERROR_SUCCESS)
-        return CString();
-    return CString(area.data());
+        return false;
+    strText = area.data();
+    return true;
 }
 
-void LoadPortSettings(PortSettings& settings)
+// bEmptyIsChoice: a stored empty text is taken (a rule switched off), rather
+// than counting as no value.
+template <class T, size_t N>
+static void LoadValues(T& settings, const SettingValue<T> (&values)[N], bool bEmptyIsChoice)
 {
     HKEY keys[3];
     int nKeys = 0;
@@ -68,11 +80,12 @@ void LoadPortSettings(PortSettings& settings)
                                       &keys[nKeys]) == ERROR_SUCCESS)
                 nKeys++;
         }
-        for (const SettingValue& value : kValues) {
+        for (const SettingValue<T>& value : values) {
             CString strText;
-            for (int k = 0; k < nKeys && strText.IsEmpty(); k++)
-                strText = QueryText(keys[k], value.pszName);
-            settings.*value.pstr = strText.IsEmpty() ? CString(value.pszDefault) : strText;
+            bool bFound = false;
+            for (int k = 0; k < nKeys && !bFound; k++)
+                bFound = QueryText(keys[k], value.pszName, strText) && (bEmptyIsChoice || !strText.IsEmpty());
+            settings.*value.pstr = bFound ? strText : CString(value.pszDefault);
         }
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
@@ -81,11 +94,22 @@ void LoadPortSettings(PortSettings& settings)
         ::RegCloseKey(keys[k]);
 }
 
-// Stores the six texts under the root, the key created where it is missing;
+void LoadPortSettings(PortSettings& settings)
+{
+    LoadValues(settings, kPortValues, false);
+}
+
+void LoadRuleSettings(RuleSettings& settings)
+{
+    LoadValues(settings, kRuleValues, true);
+}
+
+// Stores the texts under the root, the key created where it is missing;
 // false when refused, the last error saying why. Asks only to set values:
 // without elevation Windows refuses more under HKEY_LOCAL_MACHINE even where
 // an administrator granted users that.
-static bool WriteSettings(HKEY hRoot, REGSAM samView, const PortSettings& settings)
+template <class T, size_t N>
+static bool WriteValues(HKEY hRoot, REGSAM samView, const T& settings, const SettingValue<T> (&values)[N])
 {
     HKEY hKey = NULL;
     const REGSAM sam = KEY_SET_VALUE | samView;
@@ -99,7 +123,7 @@ static bool WriteSettings(HKEY hRoot, REGSAM samView, const PortSettings& settin
         return false;
     }
     // Each text is stored whole, with its terminating NUL counted.
-    for (const SettingValue& value : kValues) {
+    for (const SettingValue<T>& value : values) {
         const CString& str = settings.*value.pstr;
         ::RegSetValueExA(hKey, value.pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
     }
@@ -107,17 +131,41 @@ static bool WriteSettings(HKEY hRoot, REGSAM samView, const PortSettings& settin
     return true;
 }
 
-void SavePortSettings(const PortSettings& settings)
+// Removes the values from the user's key at the path, where it has them.
+template <class T, size_t N>
+static void DeleteValues(LPCSTR pszPath, const SettingValue<T> (&values)[N])
+{
+    HKEY hKey;
+    if (g_registry.pfnOpenKey(HKEY_CURRENT_USER, pszPath, 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
+        return;
+    for (const SettingValue<T>& value : values)
+        ::RegDeleteValueA(hKey, value.pszName);
+    ::RegCloseKey(hKey);
+}
+
+template <class T, size_t N>
+static void SaveValues(const T& settings, const SettingValue<T> (&values)[N])
 {
     try {
-        if (WriteSettings(HKEY_LOCAL_MACHINE, kMachineView, settings)) {
-            // The user's copies are read first: they would hide what was just stored.
-            ::RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyPath);
-            ::RegDeleteKeyA(HKEY_CURRENT_USER, VirtualStorePath());
-        } else if (!WriteSettings(HKEY_CURRENT_USER, 0, settings)) {
+        if (WriteValues(HKEY_LOCAL_MACHINE, kMachineView, settings, values)) {
+            // The user's copies are read first: they would hide what was just
+            // stored. Only these values go: the others were not stored here.
+            DeleteValues(kSettingsKeyPath, values);
+            DeleteValues(VirtualStorePath(), values);
+        } else if (!WriteValues(HKEY_CURRENT_USER, 0, settings, values)) {
             ShowSystemErrorText(::GetLastError());
         }
     } catch (...) {
         ShowSystemErrorText(::GetLastError());
     }
+}
+
+void SavePortSettings(const PortSettings& settings)
+{
+    SaveValues(settings, kPortValues);
+}
+
+void SaveRuleSettings(const RuleSettings& settings)
+{
+    SaveValues(settings, kRuleValues);
 }

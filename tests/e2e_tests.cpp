@@ -403,3 +403,17 @@ TEST_F(EndToEnd, AnArgumentNotUnderstoodIsToldAndTheProgramStartsAsWithoutOne)
     EXPECT_EQ(p.Text(IDC_LABEL_STATUS), "Port Status: Closed");
     EXPECT_TRUE(IsWindowVisible(p.hwnd));
 }
+
+// A scale that streams: only stable weights, each once, each with Enter.
+TEST_F(EndToEnd, ScanRulesPresetForTheUserTypeEachNewStableWeightOfAScale)
+{
+    Store::PutText("ScanPattern", "^ST,GS,[+-]0*(\\d+\\.\\d+)kg$", Store::USER);
+    Store::PutText("ScanSkipRepeats", "1", Store::USER);
+    Store::PutText("ScanSuffix", "{ENTER}", Store::USER);
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "ST,GS,+0001.23kg\r\nUS,GS,+0001.40kg\r\nST,GS,+0001.23kg\r\nST,GS,+0002.50kg\r\n", 10),
+              L"1.23\r2.50\r");
+}

@@ -313,3 +313,51 @@ TEST_F(PortControl, AReadFailingAsARemovedDevicesDoesLosesThePortUntilItReadsAga
     EXPECT_TRUE(sink.WaitForChars(6));
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
 }
+
+// The dialog's preview follows the scans while nothing is typed into it; a
+// refused pattern is said in a box, and the stored rules stay as they were.
+TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOldRules)
+{
+    Store::PutText("ScanPattern", "^ST,GS,[+-]0*(\\d+\\.\\d+)kg$", Store::USER);
+    Store::PutText("ScanSuffix", "{ENTER}", Store::USER);
+    auto stored = Store::Read(Store::USER);
+    RunningWindow w;
+    Click(w);
+    PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_SCANRULES, 0);
+    HWND hRules = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); }));
+    VirtualLine::Send("COM1", "ST,GS,+0001.23kg\r\n");
+    EXPECT_TRUE(WaitUntil([&] { return Drive::Text(GetDlgItem(hRules, IDC_EDIT_PREVIEWTYPED)) == "1.23{ENTER}"; }));
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_PREVIEWSCAN)), "ST,GS,+0001.23kg<CR><LF>");
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_SUFFIX)), "{ENTER}");
+
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_PATTERN), "(\\d+");
+    SendMessageA(hRules, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0].find("Pattern: it is not a valid regular expression"), 0u) << boxes.texts[0];
+    EXPECT_TRUE(IsWindow(hRules));
+    SendMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hRules); }));
+    EXPECT_EQ(Store::Read(Store::USER), stored);
+}
+
+// With a key delay the keys come one a tick; closing the port drops the
+// rest. A stored pattern that does not compile is off, and a box says so.
+TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPatternIsOff)
+{
+    Store::PutText("KeyDelay", "100", Store::USER);
+    Store::PutText("ScanPattern", "(", Store::USER);
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0].find("These stored scan rules do not hold and are off:\nPattern: "), 0u);
+    sink.Activate();
+    VirtualLine::Send("COM1", "ABCDEFGHIJKLMNOPQRST\r");
+    ASSERT_TRUE(sink.WaitForChars(3));
+    Click(w);   // the window answers while it types
+    Wait(sink, 500);
+    EXPECT_LT(sink.text.size(), 10u);
+    EXPECT_EQ(sink.text, std::wstring(L"ABCDEFGHIJ").substr(0, sink.text.size()));
+    EXPECT_TRUE(beeps.beeps.empty());
+}

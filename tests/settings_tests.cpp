@@ -189,3 +189,27 @@ TEST_F(SettingsStore, TheWindowSavesItsListsAndShowsThemAtTheNextStart)
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(w.Text(ids[i]), texts[i]) << ids[i];
 }
+
+// The rules are kept in the same places, but a user may switch off a rule an
+// administrator preset; a save of the line settings leaves the rules alone.
+TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThem)
+{
+    Store::PutText("ScanPrefix", "{TAB}");
+    Store::PutText("ScanSuffix", "{ENTER}");
+    Store::PutText("ScanSuffix", "", Store::USER);
+    Store::PutText("KeyDelay", "20", Store::VIRTUALIZED);
+    RuleSettings rules;
+    LoadRuleSettings(rules);
+    EXPECT_EQ(std::string(rules.m_strPrefix), "{TAB}");
+    EXPECT_EQ(std::string(rules.m_strSuffix), "");
+    EXPECT_EQ(std::string(rules.m_strKeyDelay), "20");
+    EXPECT_EQ(std::string(rules.m_strPattern), "");
+
+    Settings(kDefaults).Save();   // machine-wide: the user's line settings would go
+    EXPECT_EQ(Store::Read(Store::USER).count("ScanSuffix"), 1u);
+    rules.m_strPattern = "\\d+";
+    SaveRuleSettings(rules);
+    EXPECT_EQ(Store::Read()["ScanPattern"].bytes, std::string("\\d+", 4));
+    EXPECT_TRUE(Store::Read(Store::USER).empty());
+    EXPECT_EQ(Store::Read().size(), 12u);
+}

@@ -138,7 +138,7 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
     EXPECT_EQ(hFocus, w.Item(IDC_BTN_OPENCLOSE));
 }
 
-TEST_F(MainWindow, OpensCentredWithTheAboutItemAndItsIcon)
+TEST_F(MainWindow, OpensCentredWithTheAboutAndScanRulesItemsAndItsIcon)
 {
     RunningWindow w;
     RECT rc, work;
@@ -151,13 +151,16 @@ TEST_F(MainWindow, OpensCentredWithTheAboutItemAndItsIcon)
     HMENU hSys = GetSystemMenu(w.hwnd, FALSE);
     int n = GetMenuItemCount(hSys);
     char text[64] = "";
-    GetMenuStringA(hSys, n - 1, text, sizeof text, MF_BYPOSITION);
+    GetMenuStringA(hSys, n - 2, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ(text, "&About VimoBrindleQVmfc...");
-    EXPECT_EQ(GetMenuItemID(hSys, n - 1), (UINT)IDM_ABOUTBOX);
+    EXPECT_EQ(GetMenuItemID(hSys, n - 2), (UINT)IDM_ABOUTBOX);
+    GetMenuStringA(hSys, n - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "Scan &Rules...");
+    EXPECT_EQ(GetMenuItemID(hSys, n - 1), (UINT)IDM_SCANRULES);
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(hSys, n - 2, TRUE, &info);
+    GetMenuItemInfoA(hSys, n - 3, TRUE, &info);
     EXPECT_TRUE(info.fType & MFT_SEPARATOR);
 
     // The idle icon at the large size, loaded once and shared.

@@ -12,6 +12,8 @@ void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+    } else if ((nID & 0xFFF0) == IDM_SCANRULES) {
+        OnScanRules();
     } else if (nID == SC_MINIMIZE) {
         if (!HideIntoTray())
             Default();   // minimised onto the taskbar, the way back there

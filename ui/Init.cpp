@@ -9,12 +9,14 @@ BOOL CWedgeDlg::OnInitDialog()
 
     HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE);
     if (hSysMenu != NULL) {
-        CString strAboutMenu;
+        CString strAboutMenu, strRulesMenu;
         strAboutMenu.LoadString(IDS_ABOUTBOX);
         if (!strAboutMenu.IsEmpty()) {
             ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, NULL);
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu);
         }
+        if (strRulesMenu.LoadString(IDS_SCANRULES))
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_SCANRULES, strRulesMenu);
     }
 
     SetIcon(m_hIcon, TRUE);

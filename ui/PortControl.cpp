@@ -38,22 +38,14 @@ bool LookUpSetting(CString& strSetting, const SettingCode (&codes)[N], LPCSTR ps
     return false;
 }
 
-// A rate is a whole number from 1 up that fits the line's 32 bits, with
-// nothing but white space around it: "9600 abc" or "-1" would otherwise open
-// the line at a rate nobody chose.
-bool ParseBaudRate(CString strText, DWORD& dwBaudRate)
+// A rate is a whole number from 1 up that fits the line's 32 bits: "9600 abc"
+// or "-1" would otherwise open the line at a rate nobody chose.
+bool ParseBaudRate(const CString& strText, DWORD& dwBaudRate)
 {
-    strText.Trim();
     ULONGLONG nRate = 0;
-    for (int i = 0; i < strText.GetLength(); i++) {
-        if (strText[i] < '0' || strText[i] > '9')
-            return false;
-        nRate = nRate * 10 + (strText[i] - '0');
-        if (nRate > MAXDWORD)
-            return false;
-    }
+    bool bRate = ParseWholeNumber(strText, MAXDWORD, nRate) && nRate >= 1;
     dwBaudRate = (DWORD)nRate;
-    return nRate >= 1;
+    return bRate;
 }
 
 // "COM 1" names the device COM1: (white space trimmed, spaces removed, one colon).
@@ -145,12 +137,15 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     // At log-on the notification area may come up after the program: the
     // window then hides as soon as the icon is there.
     m_bHideWithTrayIcon = !HideIntoTray() && bAtStart;
+    // Last, so that the port runs while the box waits for somebody.
+    TakeRules("These stored scan rules do not hold and are off:\n");
 }
 
 void CWedgeDlg::ClosePort()
 {
     m_port.Close();
     m_bHideWithTrayIcon = false;
+    StopTyping();
     UpdateData(TRUE);
     KillTimer(m_nPollTimer);
     KillTimer(m_nBlinkTimer);

@@ -1,7 +1,6 @@
 // The poll tick types what the port received and notices a device gone; the
 // blink tick alternates the tray icon, or looks for the lost device again.
 #include "WedgeDlg.h"
-#include "../keys/Keystrokes.h"
 #include "../tray/TrayIcon.h"
 
 BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
@@ -24,21 +23,17 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
         m_strLastScan = m_strLastNonEmpty;
     } else if (nIDEvent == m_nPollTimer) {
         if (m_port.ReadAvailable(m_strCurrentRead) != 0) {
-            if (!m_strCurrentRead.IsEmpty())
-                m_strLastNonEmpty = m_strCurrentRead;
-            m_strLastScan = m_strCurrentRead;
+            CString strShown = TypeScan(m_strCurrentRead);
+            if (!strShown.IsEmpty())
+                m_strLastNonEmpty = strShown;
+            m_strLastScan = strShown;
             UpdateData(FALSE);
-            // Not while any window of this thread is in front: the About box,
-            // a message box or the tray menu would take the keys.
-            if (::GetWindowThreadProcessId(g_desktop.pfnGetForegroundWindow(), NULL) !=
-                ::GetWindowThreadProcessId(m_hWnd, NULL)) {
-                // Keys that nothing took are lost: the error sound says so.
-                g_pfnMessageBeep(TypeText(m_strCurrentRead) ? MB_ICONASTERISK : MB_ICONHAND);
-            }
         }
         // After the read: what came before the device went is typed first.
         if (m_port.IsLost())
             LosePort();
+    } else if (nIDEvent == KEY_DELAY_TIMER) {
+        TypeNextKey();
     }
     Default();
 }

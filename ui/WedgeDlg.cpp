@@ -69,6 +69,7 @@ void CWedgeDlg::DoDataExchange(CDataExchange* pDX)
 void CWedgeDlg::LoadSettings()
 {
     LoadPortSettings(m_settings);
+    LoadRuleSettings(m_ruleSettings);
 }
 
 // What the lists show is what is saved.

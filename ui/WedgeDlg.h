@@ -4,12 +4,15 @@
 #include "../fw/Controls.h"
 #include "../fw/Dialog.h"
 #include "../look/TransparentStatic.h"
+#include "../rules/ScanRules.h"
 #include "../serial/CommPort.h"
 #include "../settings/PortSettings.h"
 
 class CTrayIcon;
+class CScanRulesDlg;
 
-enum { POLL_TIMER = 1, BLINK_TIMER = 2 };
+// Id 3 is left unused: tests post it as the tick of no timer.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, KEY_DELAY_TIMER = 5 };
 
 // The beep after a typed text; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -73,6 +76,13 @@ private:
     bool m_bOpenAtStart = false;
     CString m_strStartMessage;
     bool m_bHideWithTrayIcon = false;   // opened at start while the notification area was not up
+    // Scan rules (ui/ScanTyping.cpp)
+    RuleSettings m_ruleSettings;        // as stored, or as the dialog last saved them
+    CScanRules m_rules;                 // taken when the port opens and on the dialog's OK
+    std::wstring m_strLastValue;        // the last value typed, for skipping repeats
+    std::wstring m_strLastReceived;     // the last scan, for the dialog's preview
+    std::wstring m_strPendingKeys;      // with a key delay: what is still to be typed
+    CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
 
     // Initialisation
     void FillLists();
@@ -93,6 +103,13 @@ private:
     void FindLostPort();
     // Timers
     void OnTimer(UINT_PTR nIDEvent);
+    // Scan rules
+    void OnScanRules();
+    void TakeRules(LPCSTR pszWhenFaulty);
+    CString TypeScan(const CString& strScan);
+    bool OwnWindowInFront() const;
+    void TypeNextKey();
+    void StopTyping();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();

@@ -1,0 +1,14 @@
+// The scan rules as their six stored texts: the dialog edits them, the store
+// keeps them beside the line settings, the rules are taken from them. Empty
+// means off.
+#pragma once
+#include "../fw/String.h"
+
+struct RuleSettings {
+    CString m_strPrefix;        // typed before each scan or value: text and {KEY} names
+    CString m_strSuffix;        // typed after it
+    CString m_strPattern;       // ECMAScript regular expression searched in each line
+    CString m_strNoMatch;       // "Type": a line the pattern misses is typed as received; else dropped
+    CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
+    CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
+};

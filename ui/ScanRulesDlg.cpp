@@ -1,0 +1,79 @@
+#include "ScanRulesDlg.h"
+#include "../fw/MessageBox.h"
+#include "../res/resource.h"
+#include "../rules/ScanRules.h"
+#include <iterator>
+
+const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
+    CommandEntry(IDC_EDIT_PREFIX, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_SUFFIX, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_PATTERN, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_COMBO_NOMATCH, &CScanRulesDlg::OnRuleChanged, CBN_SELCHANGE),
+    CommandEntry(IDC_CHECK_SKIPREPEATS, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
+    CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+};
+const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
+
+CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& lastScan)
+    : CDialog(IDD_SCANRULES), m_settings(settings), m_lastScan(lastScan)
+{
+    if (m_settings.m_strNoMatch != "Type")
+        m_settings.m_strNoMatch = "Drop";
+    m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
+}
+
+void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_COMBO_NOMATCH, m_comboNoMatch);
+    DDX_Text(pDX, IDC_EDIT_PREFIX, m_settings.m_strPrefix);
+    DDX_Text(pDX, IDC_EDIT_SUFFIX, m_settings.m_strSuffix);
+    DDX_Text(pDX, IDC_EDIT_PATTERN, m_settings.m_strPattern);
+    DDX_CBString(pDX, IDC_COMBO_NOMATCH, m_settings.m_strNoMatch);
+    DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_nSkipRepeats);
+    DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
+    DDX_Text(pDX, IDC_EDIT_PREVIEWSCAN, m_strScanShown);
+    DDX_Text(pDX, IDC_EDIT_PREVIEWTYPED, m_strTypedShown);
+    m_settings.m_strSkipRepeats = m_nSkipRepeats == BST_CHECKED ? "1" : "0";
+}
+
+BOOL CScanRulesDlg::OnInitDialog()
+{
+    UpdateData(FALSE);   // binds the list, which then gets its items
+    for (LPCSTR psz : { "Drop", "Type" })
+        m_comboNoMatch.AddString(psz);
+    UpdateData(FALSE);
+    m_bShown = true;
+    ShowScan(m_lastScan);
+    return TRUE;
+}
+
+void CScanRulesDlg::ShowScan(const std::wstring& scan)
+{
+    m_lastScan = scan;
+    OnRuleChanged();
+}
+
+void CScanRulesDlg::OnRuleChanged()
+{
+    if (!m_bShown)
+        return;
+    UpdateData(TRUE);
+    CScanRules rules;
+    CString strReasons = rules.Compile(m_settings);
+    std::wstring lastValue;
+    m_strScanShown = CString(ShowReceived(m_lastScan));
+    m_strTypedShown = strReasons.IsEmpty() ? CString(ShowKeys(rules.Apply(m_lastScan, lastValue))) : strReasons;
+    UpdateData(FALSE);
+}
+
+void CScanRulesDlg::OnOK()
+{
+    UpdateData(TRUE);
+    CScanRules rules;
+    CString strReasons = rules.Compile(m_settings);
+    if (!strReasons.IsEmpty()) {
+        AfxMessageBox(strReasons, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    EndDialog(IDOK);
+}

@@ -1,0 +1,39 @@
+// The Scan Rules dialog: the six rules as texts, and a preview of what they
+// would type from the last scan received, which follows the scans that come
+// while it is open.
+#pragma once
+#include <string>
+#include "../fw/Controls.h"
+#include "../fw/Dialog.h"
+#include "../settings/RuleSettings.h"
+
+class CScanRulesDlg : public CDialog {
+public:
+    CScanRulesDlg(const RuleSettings& settings, const std::wstring& lastScan);
+    // The rules as the user left them; they hold when the dialog ended with OK.
+    const RuleSettings& Settings() const { return m_settings; }
+    // A scan that came: the preview shows it and what it would type.
+    void ShowScan(const std::wstring& scan);
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Ends only with rules that all hold; otherwise a box says why.
+    void OnOK() override;
+    const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
+
+private:
+    static const AFX_MSGMAP_ENTRY messageEntries[];
+    static const AFX_MSGMAP messageMap;
+
+    // Takes the rules from the controls and shows what they would type.
+    void OnRuleChanged();
+
+    RuleSettings m_settings;
+    int m_nSkipRepeats = 0;
+    std::wstring m_lastScan;
+    CString m_strScanShown;
+    CString m_strTypedShown;
+    CComboBox m_comboNoMatch;
+    bool m_bShown = false;   // the controls are filled: their changes are the user's
+};
