@@ -2,29 +2,14 @@
 // events and popup menu.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
-#include "support/KeySink.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Wait.h"
-#include "support/Store.h"
 #include "support/VirtualLine.h"
+#include "support/Wait.h"
 
 namespace {
 
-class Commands : public ::testing::Test {
-protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
-    int Deletes() const
-    {
-        int n = 0;
-        for (auto& call : tray.calls) n += call.dwMessage == NIM_DELETE;
-        return n;
-    }
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    BeepRecorder beeps;
-};
+class Commands : public WindowTest {};
 
 // The texts of a dialog's children, in order.
 std::vector<std::string> ChildTexts(HWND hDlg)

@@ -2,9 +2,8 @@
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "../tray/TrayIcon.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Store.h"
 #include "support/VirtualLine.h"
 #include "support/Wait.h"
 
@@ -65,36 +64,24 @@ TEST(TrayIcon, BeforeVersionFourThereIsNoShellCallAtAll)
     EXPECT_TRUE(tray.calls.empty());
 }
 
-TEST(TrayIcon, TheWindowStartsWithTheIdleIconAndTheClosedTip)
-{
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    Store::Clear();
-    {
-        RunningWindow w;
-        ASSERT_EQ(tray.calls.size(), 2u);
-        EXPECT_EQ(tray.calls[0].dwMessage, (DWORD)NIM_ADD);
-        EXPECT_EQ(tray.calls[0].nid.hWnd, w.hwnd);
-        EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
-        EXPECT_STREQ(tray.calls[1].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Closed)");
-        EXPECT_EQ(tray.calls[1].nid.hIcon, TestApp().m_iconSet[0]);
-    }
-    // The window ended through Escape: its icon was removed all the same, once.
-    int deletes = 0;
-    for (auto& call : tray.calls) deletes += call.dwMessage == NIM_DELETE;
-    EXPECT_EQ(deletes, 1);
-    EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
+namespace {
+class TrayOfTheWindow : public WindowTest {};
 }
 
-TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndTip)
+TEST_F(TrayOfTheWindow, StartsWithTheIdleIconAndTheClosedTip)
 {
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    Store::Clear();
     RunningWindow w;
-    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);   // hides the window
-    w.Sync();
-    ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    ASSERT_EQ(tray.calls.size(), 2u);
+    EXPECT_EQ(tray.calls[0].dwMessage, (DWORD)NIM_ADD);
+    EXPECT_EQ(tray.calls[0].nid.hWnd, w.hwnd);
+    EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
+    EXPECT_STREQ(tray.calls[1].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Closed)");
+    EXPECT_EQ(tray.calls[1].nid.hIcon, TestApp().m_iconSet[0]);
+}
+
+TEST_F(TrayOfTheWindow, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndTip)
+{
+    ScanningWindow w;   // hidden
     size_t nBefore = 0;
     w.OnWindowThread([&] { nBefore = tray.calls.size(); });
     // As the shell does it: to every top-level window, hidden ones too.
@@ -111,20 +98,14 @@ TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndT
         EXPECT_EQ(add.hIcon, tray.calls[nAdd - 1].nid.hIcon);
         EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
     });
-    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
+    w.Click(IDC_BTN_OPENCLOSE);
 }
 
 // At log-on the notification area may not be there yet.
-TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThere)
+TEST_F(TrayOfTheWindow, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThere)
 {
-    TrayRecorder tray;
     tray.absent = true;
-    MessageBoxRecorder boxes;
-    Store::Clear();
-    RunningWindow w;
-    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
-    w.Sync();
-    ASSERT_FALSE(VirtualLine::PortFree("COM1"));
+    ScanningWindow w;
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsWindowVisible(w.hwnd));

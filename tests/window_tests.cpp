@@ -2,9 +2,8 @@
 // between the lists and the setting strings.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Store.h"
 
 namespace {
 
@@ -20,13 +19,7 @@ std::vector<std::string> Items(HWND hCombo)
     return items;
 }
 
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-};
+class MainWindow : public WindowTest {};
 
 struct ControlRow { int id; const char* cls; const char* text; bool shown; };
 const ControlRow kControls[] = {
