@@ -77,15 +77,6 @@ TEST_F(Commands, MinimiseHidesTheWindowButANearbyCommandIsTheDefaults)
     EXPECT_FALSE(w.WaitForEnd(0));
 }
 
-TEST_F(Commands, CloseRemovesTheTrayIconOnceAndEndsTheWindow)
-{
-    RunningWindow w;
-    PostMessageA(w.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-    ASSERT_TRUE(w.WaitForEnd());
-    EXPECT_EQ(Deletes(), 1);
-    EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
-}
-
 TEST_F(Commands, APaintShowsStatusAndLastScanButNotWhileMinimisedAndLeavesTheLists)
 {
     RunningWindow w;
@@ -203,17 +194,27 @@ TEST_F(Commands, RestoreAndTheDoubleClickBringTheWindowBack)
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
 }
 
-TEST_F(Commands, EnterAndEscapeRemoveTheTrayIconToo)
+// Sent from another thread, as other programs send them, while the port is
+// closed and nothing else comes: the window's thread handles them inside its
+// wait for a message, which must end with them.
+TEST_F(Commands, OkCancelAndCloseSentFromOutsideEndTheWindowAtOnceAndRemoveTheTrayIcon)
 {
-    for (WPARAM id : { IDOK, IDCANCEL }) {
+    const struct { UINT msg; WPARAM wParam; INT_PTR result; } sent[] = {
+        { WM_COMMAND, IDOK, IDOK },            // Enter
+        { WM_COMMAND, IDCANCEL, IDCANCEL },    // Escape
+        { WM_CLOSE, 0, IDCANCEL },
+        { WM_SYSCOMMAND, SC_CLOSE, -1 },       // the close box: the window is destroyed
+    };
+    for (auto& s : sent) {
+        SCOPED_TRACE(s.msg);
         tray.calls.clear();
         {
             RunningWindow w;
-            PostMessageA(w.hwnd, WM_COMMAND, id, 0);
+            SendMessageA(w.hwnd, s.msg, s.wParam, 0);
             ASSERT_TRUE(w.WaitForEnd());
-            EXPECT_EQ(w.result, (INT_PTR)id);
+            EXPECT_EQ(w.result, s.result);
         }
-        EXPECT_EQ(Deletes(), 1) << id;
+        EXPECT_EQ(Deletes(), 1);
         EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
     }
 }

@@ -259,17 +259,3 @@ TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)
     w.OnWindowThread([&] { w.dlg.UpdateData(FALSE); });
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
-
-TEST_F(MainWindow, EnterAndEscapeEndTheWindow)
-{
-    {
-        RunningWindow w;
-        PostMessageA(w.hwnd, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(w.WaitForEnd());
-        EXPECT_EQ(w.result, IDOK);
-    }
-    RunningWindow w;
-    PostMessageA(w.hwnd, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(w.WaitForEnd());
-    EXPECT_EQ(w.result, IDCANCEL);
-}
