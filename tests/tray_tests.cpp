@@ -26,8 +26,7 @@ TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
         EXPECT_EQ(add.hIcon, (HICON)0x11);
         EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5");
 
-        icon.SetTip("Vimo Brindlequaverly V1.5 (Port Open)");
-        icon.SetIcon(1);
+        icon.SetIcon(1, "Vimo Brindlequaverly V1.5 (Port Open)");
         icon.SetIcon(1);   // nothing is cached: sent again
         ASSERT_EQ(tray.calls.size(), 3u);
         EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
@@ -57,8 +56,7 @@ TEST(TrayIcon, BeforeVersionFourThereIsNoShellCallAtAll)
     HICON icons[3] = {};
     {
         CTrayIcon icon(NULL, WM_TRAYNOTIFY, icons);
-        icon.SetTip("ignored");
-        icon.SetIcon(1);
+        icon.SetIcon(1, "ignored");
         icon.Add();
     }
     EXPECT_TRUE(tray.calls.empty());
