@@ -10,5 +10,7 @@ public:
     void LoadIconSet();
 
     // 0 and 2 the idle icon, 1 the active one. The tray icon keeps a pointer to it.
+    // Nothing shows entry 2 (the blink count wraps before it); it stays so that
+    // every index the count can hold names an icon.
     HICON m_iconSet[3] = {};
 };

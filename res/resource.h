@@ -5,7 +5,6 @@
 #define IDD_ABOUTBOX            100
 #define IDS_ABOUTBOX            101
 #define IDD_MAIN                102
-#define IDI_ABOUT               128     // named by the About box; the program has no such icon
 #define IDB_BACKGROUND          132
 #define IDR_TRAYMENU            133
 #define IDI_IDLE                138
