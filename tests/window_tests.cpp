@@ -4,6 +4,7 @@
 #include "../res/resource.h"
 #include "support/Fixtures.h"
 #include "support/RunningWindow.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -258,4 +259,20 @@ TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)
     SetWindowTextA(hStatus, "Port Status: Changed");
     w.OnWindowThread([&] { w.dlg.UpdateData(FALSE); });
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
+}
+
+TEST_F(MainWindow, TabTakesTheFocusThroughTheShownControlsAndRoundAgain)
+{
+    RunningWindow w;
+    SetForegroundWindow(w.hwnd);
+    for (int id : { IDC_COMBO_PORT, IDC_COMBO_BAUDRATE, IDC_COMBO_DATABITS, IDC_COMBO_PARITY,
+                    IDC_COMBO_STOPBITS, IDC_EDIT_LASTSCAN, IDC_BTN_OPENCLOSE }) {
+        PressKey(VK_TAB);
+        // A drop-down list has the focus in its edit field.
+        EXPECT_TRUE(WaitUntil([&] {
+            HWND hFocus = NULL;
+            w.OnWindowThread([&] { hFocus = GetFocus(); });
+            return hFocus == w.Item(id) || GetParent(hFocus) == w.Item(id);
+        })) << id;
+    }
 }
