@@ -53,18 +53,22 @@ RECT ClientRect(HWND hWnd, HWND hControl)
     return r;
 }
 
-// The size of the text in the control's own font, blanks at its end aside:
-// they shift a right-aligned text but are not read.
-SIZE TextSize(HWND hControl, std::string text)
+SIZE TextSize(HFONT hFont, const std::string& text)
 {
-    text.erase(text.find_last_not_of(' ') + 1);
-    HDC hdc = GetDC(hControl);
-    HGDIOBJ hOld = SelectObject(hdc, (HFONT)SendMessageA(hControl, WM_GETFONT, 0, 0));
+    HDC hdc = GetDC(NULL);
+    HGDIOBJ hOld = SelectObject(hdc, hFont);
     SIZE size = {};
     GetTextExtentPoint32A(hdc, text.c_str(), (int)text.size(), &size);
     SelectObject(hdc, hOld);
-    ReleaseDC(hControl, hdc);
+    ReleaseDC(NULL, hdc);
     return size;
+}
+
+// The width of a dialog unit, times 4, in the font: its average character
+// width, as the dialog manager takes it.
+int DialogBaseWidth(HFONT hFont)
+{
+    return (TextSize(hFont, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz").cx / 26 + 1) / 2;
 }
 
 } // namespace
@@ -81,6 +85,12 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
     EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
     RECT client;
     GetClientRect(w.hwnd, &client);
+    // The labels are checked in the dialog font and in Wine's own Tahoma, which
+    // is wider, as are the dialog units it gives; with a few pixels to spare.
+    const int kSpare = 3;
+    HFONT hFont = (HFONT)SendMessageA(w.hwnd, WM_GETFONT, 0, 0);
+    HFONT hTahoma = CreateFontA(-MulDiv(8, GetDeviceCaps(GetDC(NULL), LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL,
+                                0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Tahoma");
 
     std::vector<RECT> shown;
     HWND hChild = GetWindow(w.hwnd, GW_CHILD);
@@ -110,10 +120,14 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
             EXPECT_EQ(s & SS_TYPEMASK, SS_RIGHT);
             EXPECT_TRUE(ex & WS_EX_TRANSPARENT);
             EXPECT_FALSE(s & WS_TABSTOP);
-            // Readable: the text fits the label on one line.
-            SIZE text = TextSize(hChild, row.text);
-            EXPECT_LE(text.cx, r.right - r.left) << row.text;
+            // Readable: the text fits the label on one line, its trailing blank
+            // counted (Wine's line breaking counts it).
+            SIZE text = TextSize(hFont, row.text);
+            EXPECT_LE(text.cx + kSpare, r.right - r.left) << row.text;
             EXPECT_LE(text.cy, r.bottom - r.top) << row.text;
+            int nUnitsWide = MulDiv(r.right - r.left, 4, DialogBaseWidth(hFont));
+            EXPECT_LE(TextSize(hTahoma, row.text).cx + kSpare, MulDiv(nUnitsWide, DialogBaseWidth(hTahoma), 4))
+                << row.text << " in Tahoma";
         } else {
             EXPECT_TRUE(s & WS_TABSTOP);
         }
@@ -124,6 +138,7 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
         hChild = GetWindow(hChild, GW_HWNDNEXT);
     }
     EXPECT_EQ(hChild, (HWND)NULL);
+    DeleteObject(hTahoma);
     EXPECT_TRUE(GetWindowLongA(w.Item(IDC_EDIT_LASTSCAN), GWL_STYLE) & ES_READONLY);
     EXPECT_TRUE(GetWindowLongA(w.Item(IDC_BTN_OPENCLOSE), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
 
