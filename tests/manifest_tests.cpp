@@ -27,13 +27,11 @@ std::string VersionText(const char* pszExe, const char* pszName)
 {
     DWORD dwSize = GetFileVersionInfoSizeA(pszExe, NULL);
     std::vector<char> info(dwSize);
+    std::string path = std::string("\\StringFileInfo\\040904B0\\") + pszName;
     char* pszText = NULL;
     UINT nLen = 0;
-    if (dwSize == 0 || !GetFileVersionInfoA(pszExe, 0, dwSize, info.data()) ||
-        !VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\040904B0\\") + pszName).c_str(),
-                        (void**)&pszText, &nLen))
-        return "";
-    return pszText;
+    return dwSize != 0 && GetFileVersionInfoA(pszExe, 0, dwSize, info.data()) &&
+           VerQueryValueA(info.data(), path.c_str(), (void**)&pszText, &nLen) ? pszText : "";
 }
 
 } // namespace

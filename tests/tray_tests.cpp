@@ -62,9 +62,7 @@ TEST(TrayIcon, BeforeVersionFourThereIsNoShellCallAtAll)
     EXPECT_TRUE(tray.calls.empty());
 }
 
-namespace {
-class TrayOfTheWindow : public WindowTest {};
-}
+using TrayOfTheWindow = WindowTest;
 
 TEST_F(TrayOfTheWindow, StartsWithTheIdleIconAndTheClosedTip)
 {

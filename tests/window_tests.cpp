@@ -89,8 +89,10 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
     // is wider, as are the dialog units it gives; with a few pixels to spare.
     const int kSpare = 3;
     HFONT hFont = (HFONT)SendMessageA(w.hwnd, WM_GETFONT, 0, 0);
-    HFONT hTahoma = CreateFontA(-MulDiv(8, GetDeviceCaps(GetDC(NULL), LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL,
-                                0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Tahoma");
+    LOGFONTA lf;
+    GetObjectA(hFont, sizeof lf, &lf);
+    strcpy(lf.lfFaceName, "Tahoma");
+    HFONT hTahoma = CreateFontIndirectA(&lf);
 
     std::vector<RECT> shown;
     HWND hChild = GetWindow(w.hwnd, GW_CHILD);
