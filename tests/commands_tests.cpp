@@ -194,9 +194,8 @@ TEST_F(Commands, RestoreAndTheDoubleClickBringTheWindowBack)
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
 }
 
-// Sent from another thread, as other programs send them, while the port is
-// closed and nothing else comes: the window's thread handles them inside its
-// wait for a message, which must end with them.
+// Sent from another thread, as other programs send them, with the port closed
+// and nothing else coming: the wait for a message must end with them.
 TEST_F(Commands, OkCancelAndCloseSentFromOutsideEndTheWindowAtOnceAndRemoveTheTrayIcon)
 {
     const struct { UINT msg; WPARAM wParam; INT_PTR result; } sent[] = {

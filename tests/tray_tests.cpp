@@ -94,7 +94,6 @@ TEST_F(TrayOfTheWindow, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrent
         EXPECT_EQ(add.hIcon, tray.calls[nAdd - 1].nid.hIcon);
         EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
     });
-    w.Click(IDC_BTN_OPENCLOSE);
 }
 
 // At log-on the notification area may not be there yet.
