@@ -3,6 +3,9 @@
 # make bench: measure the program end to end and print the figures.
 BUILD ?= build
 BUILD32 ?= build-i686
+# The output says what is built, how big the program is and how the tests
+# went; gmake's lines on entering and leaving each of CMake's makes say nothing.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: deps build build32 test run bench clean
 
@@ -11,24 +14,31 @@ deps:
 
 # A build tree is configured once: CMake warns of a toolchain file given
 # again to a tree that already has one.
-build: deps
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+$(BUILD)/CMakeCache.txt: | deps
+	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
 		-DWEDGE_BUILD32_DIR=$(abspath $(BUILD32)) >/dev/null
-	cmake --build $(BUILD) -j2
+$(BUILD32)/CMakeCache.txt: | deps
+	@cmake -S . -B $(BUILD32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DWEDGE_TESTS=OFF >/dev/null
+
+build: $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j2
 	@echo "built $(BUILD)/VimoBrindleQV.exe: $$(stat -c %s $(BUILD)/VimoBrindleQV.exe) bytes"
 
-build32: deps
-	@[ -f $(BUILD32)/CMakeCache.txt ] || cmake -S . -B $(BUILD32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DWEDGE_TESTS=OFF >/dev/null
-	cmake --build $(BUILD32) -j2
+build32: $(BUILD32)/CMakeCache.txt
+	@cmake --build $(BUILD32) -j2
 	@echo "built $(BUILD32)/VimoBrindleQV.exe (32-bit, not run here): $$(stat -c %s $(BUILD32)/VimoBrindleQV.exe) bytes"
 
 test: build build32
-	cd $(BUILD) && ctest --output-on-failure
+	@cd $(BUILD) && ctest --output-on-failure
 
-run: build
+# Only what runs: the program, and the driver of the demonstration on a
+# private display.
+run: $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j2 --target VimoBrindleQV wedge_demo
 	@BUILD=$(BUILD) tools/run.sh
 
-bench: build
+bench: $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j2 --target wedge_bench
 	@BUILD=$(BUILD) tools/bench.sh
 
 clean:

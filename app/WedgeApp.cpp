@@ -13,6 +13,8 @@ void CWedgeApp::LoadIconSet()
 BOOL CWedgeApp::InitInstance()
 {
     CWinApp::InitInstance();
+    // Names the framework's profile location, as the program always has;
+    // nothing reads it (the settings keep a key of their own).
     SetRegistryKey("Local AppWizard-Generated Applications");
     LoadIconSet();
 

@@ -63,10 +63,25 @@ INT_PTR CDialog::DoModal()
     return m_nModalResult;
 }
 
+// A message sent from another thread or program (an OK, a Close) is handled
+// inside GetMessage, which returns only for a posted one: so each way out
+// posts a message that wakes the loop, as the platform's EndDialog does.
 void CDialog::EndDialog(int nResult)
 {
     m_nModalResult = nResult;
     m_bEndModal = true;
+    PostMessage(WM_NULL);
+}
+
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    // What is posted to a window goes with it: a window destroyed while its
+    // loop waits wakes the loop through its thread.
+    if (msg == WM_NCDESTROY && !m_bEndModal) {
+        m_bEndModal = true;
+        ::PostThreadMessageA(::GetCurrentThreadId(), WM_NULL, 0, 0);
+    }
+    return CWnd::WindowProc(msg, wParam, lParam);
 }
 
 BOOL CDialog::OnInitDialog()

@@ -11,7 +11,8 @@ public:
     // modal loop until EndDialog or until the window is destroyed.
     virtual INT_PTR DoModal();
     virtual BOOL OnInitDialog();
-    // Ends the modal loop with the result; the loop then destroys the window.
+    // Ends the modal loop with the result, also from a message sent by
+    // another thread; the loop then destroys the window.
     void EndDialog(int nResult);
 
 protected:
@@ -20,6 +21,7 @@ protected:
     virtual void OnCancel();
 
     const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     static const AFX_MSGMAP_ENTRY messageEntries[];
     static const AFX_MSGMAP messageMap;
 

@@ -8,7 +8,6 @@
 #define IDD_MAIN                102
 #define IDS_SCANRULES           103
 #define IDD_SCANRULES           104
-#define IDI_ABOUT               128     // named by the About box; the program has no such icon
 #define IDB_BACKGROUND          132
 #define IDR_TRAYMENU            133
 #define IDI_IDLE                138

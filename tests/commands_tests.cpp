@@ -2,29 +2,14 @@
 // events and popup menu.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
-#include "support/KeySink.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Wait.h"
-#include "support/Store.h"
 #include "support/VirtualLine.h"
+#include "support/Wait.h"
 
 namespace {
 
-class Commands : public ::testing::Test {
-protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
-    int Deletes() const
-    {
-        int n = 0;
-        for (auto& call : tray.calls) n += call.dwMessage == NIM_DELETE;
-        return n;
-    }
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    BeepRecorder beeps;
-};
+class Commands : public WindowTest {};
 
 // The texts of a dialog's children, in order.
 std::vector<std::string> ChildTexts(HWND hDlg)
@@ -90,15 +75,6 @@ TEST_F(Commands, MinimiseHidesTheWindowButANearbyCommandIsTheDefaults)
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
     EXPECT_FALSE(w.WaitForEnd(0));
-}
-
-TEST_F(Commands, CloseRemovesTheTrayIconOnceAndEndsTheWindow)
-{
-    RunningWindow w;
-    PostMessageA(w.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-    ASSERT_TRUE(w.WaitForEnd());
-    EXPECT_EQ(Deletes(), 1);
-    EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
 }
 
 TEST_F(Commands, APaintShowsStatusAndLastScanButNotWhileMinimisedAndLeavesTheLists)
@@ -218,17 +194,26 @@ TEST_F(Commands, RestoreAndTheDoubleClickBringTheWindowBack)
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
 }
 
-TEST_F(Commands, EnterAndEscapeRemoveTheTrayIconToo)
+// Sent from another thread, as other programs send them, with the port closed
+// and nothing else coming: the wait for a message must end with them.
+TEST_F(Commands, OkCancelAndCloseSentFromOutsideEndTheWindowAtOnceAndRemoveTheTrayIcon)
 {
-    for (WPARAM id : { IDOK, IDCANCEL }) {
+    const struct { UINT msg; WPARAM wParam; INT_PTR result; } sent[] = {
+        { WM_COMMAND, IDOK, IDOK },            // Enter
+        { WM_COMMAND, IDCANCEL, IDCANCEL },    // Escape
+        { WM_CLOSE, 0, IDCANCEL },
+        { WM_SYSCOMMAND, SC_CLOSE, -1 },       // the close box: the window is destroyed
+    };
+    for (auto& s : sent) {
+        SCOPED_TRACE(s.msg);
         tray.calls.clear();
         {
             RunningWindow w;
-            PostMessageA(w.hwnd, WM_COMMAND, id, 0);
+            SendMessageA(w.hwnd, s.msg, s.wParam, 0);
             ASSERT_TRUE(w.WaitForEnd());
-            EXPECT_EQ(w.result, (INT_PTR)id);
+            EXPECT_EQ(w.result, s.result);
         }
-        EXPECT_EQ(Deletes(), 1) << id;
+        EXPECT_EQ(Deletes(), 1);
         EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
     }
 }

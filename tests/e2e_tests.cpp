@@ -5,6 +5,7 @@
 #include <iostream>
 #include "../res/resource.h"
 #include "../serial/CommPort.h"
+#include "support/Fixtures.h"
 #include "support/KeySink.h"
 #include "support/Lists.h"
 #include "support/Program.h"
@@ -15,11 +16,8 @@
 
 namespace {
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ClearedStore {
 protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
-
     // Opens the port with the button and checks that no message came.
     void Open(const Program& p)
     {

@@ -4,31 +4,29 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include "../res/resource.h"
+#include "support/Fixtures.h"
 #include "support/KeySink.h"
 #include "support/Program.h"
-#include "support/Store.h"
 #include "support/VirtualLine.h"
 
 namespace {
 
 bool CapsLockOn() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
 
-class Layout : public ::testing::Test {
+class Layout : public ClearedStore {
 protected:
     void SetUp() override
     {
+        ClearedStore::SetUp();
         const char* layout = getenv("WEDGE_LAYOUT");
         ASSERT_TRUE(layout != NULL) << "run through tests/layouts.sh, which sets the X layout";
         // Wine's GetKeyboardLayout names the locale, not the keyboard; its
         // key lookup shows the layout. On de and fr "@" needs AltGr.
         ASSERT_EQ(HIBYTE(VkKeyScanW(L'@')) & 6, 6) << "Wine does not type with the layout " << layout;
-        Store::Clear();
         p.Click(IDC_BTN_OPENCLOSE);
         ASSERT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Close Port");
         sink.Activate();
     }
-    void TearDown() override { Store::Clear(); }
-
     std::wstring Scan(const std::string& bytes, size_t nExpected)
     {
         sink.text.clear();

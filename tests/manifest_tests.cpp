@@ -1,9 +1,10 @@
-// Both built executables carry the application manifest: run as the user who
+// Both built executables carry the application manifest (run as the user who
 // starts them, on the Windows versions they name, scaled whole, with the
-// classic controls.
+// classic controls) and the version resource.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,18 @@ std::string ManifestOf(const char* pszExe)
         text.assign((const char*)LockResource(LoadResource(hExe, hRes)), SizeofResource(hExe, hRes));
     FreeLibrary(hExe);
     return text;
+}
+
+// A text of the executable's version resource, in U.S. English.
+std::string VersionText(const char* pszExe, const char* pszName)
+{
+    DWORD dwSize = GetFileVersionInfoSizeA(pszExe, NULL);
+    std::vector<char> info(dwSize);
+    std::string path = std::string("\\StringFileInfo\\040904B0\\") + pszName;
+    char* pszText = NULL;
+    UINT nLen = 0;
+    return dwSize != 0 && GetFileVersionInfoA(pszExe, 0, dwSize, info.data()) &&
+           VerQueryValueA(info.data(), path.c_str(), (void**)&pszText, &nLen) ? pszText : "";
 }
 
 } // namespace
@@ -41,5 +54,20 @@ TEST(Manifest, BothBuildsRunAsInvokerOnVistaToElevenUnawareOfDpiWithTheClassicCo
             EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + pszId + "\"/>"), std::string::npos) << pszId;
         EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
         EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    }
+}
+
+// What the tray tip and the About box show, and the maker the settings key names.
+TEST(Version, BothBuildsNameTheProductItsVersionAndItsMaker)
+{
+    const std::pair<const char*, const char*> kTexts[] = {
+        { "ProductName", "Vimo Brindlequaverly" }, { "ProductVersion", "1.5" },
+        { "CompanyName", "Vimo Technologies" }, { "InternalName", "VimoBrindleQVmfc" },
+        { "FileVersion", "1.0" }, { "OriginalFilename", "VimoBrindleQV.exe" },
+    };
+    for (const char* pszExe : { WEDGE_PROGRAM, WEDGE_PROGRAM32 }) {
+        SCOPED_TRACE(pszExe);
+        for (auto& text : kTexts)
+            EXPECT_EQ(VersionText(pszExe, text.first), text.second) << text.first;
     }
 }

@@ -4,26 +4,16 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include "../res/resource.h"
-#include "support/KeySink.h"
+#include "support/Fixtures.h"
 #include "support/Lists.h"
-#include "support/Recorders.h"
 #include "support/RunningWindow.h"
-#include "support/Store.h"
 #include "support/VirtualLine.h"
 #include "support/Wait.h"
 
 namespace {
 
-class PortControl : public ::testing::Test {
+class PortControl : public WindowTest {
 protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
-
-    void Click(RunningWindow& w)
-    {
-        SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
-        w.Sync();
-    }
     void Type(RunningWindow& w, int nID, const char* text) { SetWindowTextA(w.Item(nID), text); }
     // Lets the poll timer run while the sink takes what is typed.
     void Wait(KeySink& sink, DWORD ms) { sink.Pump(ms); }
@@ -33,10 +23,6 @@ protected:
             if (it->dwMessage == NIM_MODIFY) return it->nid.szTip;
         return "";
     }
-
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    BeepRecorder beeps;
 };
 
 } // namespace
@@ -47,7 +33,7 @@ TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
     Type(w, IDC_COMBO_BAUDRATE, "19200");
     Type(w, IDC_COMBO_PARITY, "even");     // compared upper-cased; the list then shows its item
     Type(w, IDC_COMBO_STOPBITS, "2");
-    Click(w);
+    w.Click(IDC_BTN_OPENCLOSE);
     ASSERT_TRUE(boxes.texts.empty()) << boxes.texts[0];
     EXPECT_FALSE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
@@ -70,7 +56,7 @@ TEST_F(PortControl, OpeningSwitchesEverythingToTheOpenStateSavesAndHides)
 
     // Closing saves nothing and leaves the window where it is.
     Store::Clear();
-    Click(w);
+    w.Click(IDC_BTN_OPENCLOSE);
     EXPECT_TRUE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
@@ -96,7 +82,7 @@ TEST_F(PortControl, EachIncorrectSettingGetsItsMessageAndThePortStaysClosed)
         Type(w, IDC_COMBO_DATABITS, c.dataBits);
         Type(w, IDC_COMBO_PARITY, c.parity);
         Type(w, IDC_COMBO_STOPBITS, c.stopBits);
-        Click(w);
+        w.Click(IDC_BTN_OPENCLOSE);
         EXPECT_EQ(boxes.texts, c.messages);
         EXPECT_TRUE(VirtualLine::PortFree("COM1"));
         EXPECT_TRUE(IsWindowVisible(w.hwnd));
@@ -110,7 +96,7 @@ TEST_F(PortControl, APortThatCannotBeOpenedLeavesTheWindowAsItWas)
     RunningWindow w;
     CBufferedCommPort other;   // another program holds COM1
     ASSERT_TRUE(other.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
-    Click(w);
+    w.Click(IDC_BTN_OPENCLOSE);
     EXPECT_EQ(boxes.texts, std::vector<std::string>{ "The specified port cannot be opened!" });
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
@@ -121,30 +107,26 @@ TEST_F(PortControl, APortThatCannotBeOpenedLeavesTheWindowAsItWas)
     // An empty port name is no request at all.
     boxes.texts.clear();
     Type(w, IDC_COMBO_PORT, "");
-    Click(w);
+    w.Click(IDC_BTN_OPENCLOSE);
     EXPECT_TRUE(boxes.texts.empty());
     EXPECT_TRUE(VirtualLine::PortFree("COM1"));
 }
 
 TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
 {
-    KeySink sink;
-    RunningWindow w;
-    Type(w, IDC_COMBO_PORT, " COM 12 ");   // trimmed, spaces removed: COM12:
-    Click(w);
+    ScanningWindow w(" COM 12 ");   // trimmed, spaces removed: COM12:
     ASSERT_FALSE(VirtualLine::PortFree("COM12"));
-    sink.Activate();
     VirtualLine::Send("COM12", "4006381333931\r\n");
-    ASSERT_TRUE(sink.WaitForChars(14));
-    Wait(sink, 400);
-    EXPECT_EQ(sink.text, L"4006381333931\r");
+    ASSERT_TRUE(w.sink.WaitForChars(14));
+    Wait(w.sink, 400);
+    EXPECT_EQ(w.sink.text, L"4006381333931\r");
     EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONASTERISK });
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r\n");
 
     // Blink ticks alternate the icons, and the Last Scan still holds the scan
     // although every poll since came back empty.
     size_t before = tray.calls.size();
-    Wait(sink, 2100);
+    Wait(w.sink, 2100);
     std::vector<HICON> icons;
     for (size_t i = before; i < tray.calls.size(); i++) icons.push_back(tray.calls[i].nid.hIcon);
     ASSERT_GE(icons.size(), 2u);
@@ -162,95 +144,85 @@ TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
 
 TEST_F(PortControl, ABurstArrivesInPiecesOfAtMost254WithNothingLost)
 {
-    KeySink sink;
-    RunningWindow w;
-    Click(w);
-    sink.Activate();
+    ScanningWindow w;
     std::string burst;
     for (int i = 0; i < 600; i++) burst += (char)('a' + i % 26);
     VirtualLine::Send("COM1", burst);
-    ASSERT_TRUE(sink.WaitForChars(600, 20000));
-    Wait(sink, 700);
-    EXPECT_EQ(sink.text, std::wstring(burst.begin(), burst.end()));
+    ASSERT_TRUE(w.sink.WaitForChars(600, 20000));
+    Wait(w.sink, 700);
+    EXPECT_EQ(w.sink.text, std::wstring(burst.begin(), burst.end()));
     EXPECT_EQ(beeps.beeps.size(), 3u);                        // 254 + 254 + 92
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), burst.substr(508));
 }
 
 TEST_F(PortControl, AScanWhileTheWindowIsInFrontIsShownButNotTyped)
 {
-    KeySink sink;
-    RunningWindow w;
-    Click(w);
+    ScanningWindow w;
     ShowWindow(w.hwnd, SW_SHOW);
     SetForegroundWindow(w.hwnd);
-    Wait(sink, 200);
+    Wait(w.sink, 200);
     ASSERT_EQ(GetForegroundWindow(), w.hwnd);
     VirtualLine::Send("COM1", "PO-2026/118-AB\r");
-    Wait(sink, 900);
+    Wait(w.sink, 900);
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "PO-2026/118-AB\r");
-    EXPECT_TRUE(sink.text.empty());
+    EXPECT_TRUE(w.sink.text.empty());
     EXPECT_TRUE(beeps.beeps.empty());
 }
 
 TEST_F(PortControl, ADeviceGoneIsShownLostWithoutBlinkingAndOpenAgainWhenBack)
 {
-    RunningWindow w;
-    KeySink sink;
-    Click(w);
-    ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    ScanningWindow w;
     VirtualLine::Unplugged device("COM1");
-    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    ASSERT_TRUE(w.WaitForStatus("Port Status: Lost"));
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Close Port");
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Lost)");
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[0]);
     EXPECT_TRUE(ListsEnabled(w.hwnd, false));
     // Tries that find nothing change nothing and show nothing.
     size_t nCalls = tray.calls.size();
-    Wait(sink, 2500);
+    Wait(w.sink, 2500);
     EXPECT_EQ(tray.calls.size(), nCalls);
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
 
     device.PlugIn();
-    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+    ASSERT_TRUE(w.WaitForStatus("Port Status: Open"));
     EXPECT_FALSE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Open)");
     EXPECT_EQ(tray.calls.back().nid.hIcon, TestApp().m_iconSet[1]);
-    Wait(sink, 2200);   // blinking again
+    Wait(w.sink, 2200);   // blinking again
     EXPECT_GT(tray.calls.size(), nCalls + 1);
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
 
     // Lost again, then the button: closed as ever, and no more tries.
     VirtualLine::Unplugged again("COM1");
-    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
-    Click(w);
+    ASSERT_TRUE(w.WaitForStatus("Port Status: Lost"));
+    w.Click(IDC_BTN_OPENCLOSE);
     EXPECT_EQ(w.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
     EXPECT_EQ(LastTip(), "Vimo Brindlequaverly V1.5 (Port Closed)");
     EXPECT_TRUE(ListsEnabled(w.hwnd, true));
     again.PlugIn();
-    Wait(sink, 1500);
+    Wait(w.sink, 1500);
     EXPECT_TRUE(VirtualLine::PortFree("COM1"));
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
 
 TEST_F(PortControl, AScanWhileTheAboutBoxIsInFrontIsShownButNotTypedAndLeavesItOpen)
 {
-    KeySink sink;
-    RunningWindow w;
-    Click(w);
+    ScanningWindow w;
     ShowWindow(w.hwnd, SW_SHOW);
     PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     HWND hAbout = NULL;
     ASSERT_TRUE(WaitUntil([&] { return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL; }));
     SetForegroundWindow(hAbout);
-    Wait(sink, 200);
+    Wait(w.sink, 200);
     ASSERT_EQ(GetForegroundWindow(), hAbout);
     // Its Enter would close the box.
     VirtualLine::Send("COM1", "4006381333931\r");
-    Wait(sink, 900);
+    Wait(w.sink, 900);
     EXPECT_TRUE(IsWindow(hAbout));
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r");
-    EXPECT_TRUE(sink.text.empty());
+    EXPECT_TRUE(w.sink.text.empty());
     EXPECT_TRUE(beeps.beeps.empty());
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }));
@@ -259,17 +231,15 @@ TEST_F(PortControl, AScanWhileTheAboutBoxIsInFrontIsShownButNotTypedAndLeavesItO
 // The About box runs a loop of its own, in which the ticks go on.
 TEST_F(PortControl, ADeviceGoneWhileTheAboutBoxIsOpenIsFoundAgainBehindIt)
 {
-    RunningWindow w;
-    KeySink sink;
-    Click(w);
+    ScanningWindow w;
     PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     HWND hAbout = NULL;
     ASSERT_TRUE(WaitUntil([&] { return (hAbout = FindWindowA("#32770", "About VimoBrindleQVmfc")) != NULL; }));
     {
         VirtualLine::Unplugged device("COM1");
-        EXPECT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+        EXPECT_TRUE(w.WaitForStatus("Port Status: Lost"));
         device.PlugIn();
-        EXPECT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+        EXPECT_TRUE(w.WaitForStatus("Port Status: Open"));
     }
     EXPECT_TRUE(IsWindow(hAbout));
     PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
@@ -279,38 +249,33 @@ TEST_F(PortControl, ADeviceGoneWhileTheAboutBoxIsOpenIsFoundAgainBehindIt)
 
 TEST_F(PortControl, AScanNothingCanTakeIsShownNotTypedAndSoundsTheError)
 {
-    KeySink sink;
-    RunningWindow w;
-    Click(w);
-    sink.Activate();
+    ScanningWindow w;
     DesktopStandIn desktop;
     desktop.bNoForeground = true;   // a locked workstation, a UAC prompt
     VirtualLine::Send("COM1", "4006381333931\r");
-    Wait(sink, 900);
+    Wait(w.sink, 900);
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r");
     desktop.bNoForeground = false;
     desktop.bOutranked = true;      // an elevated program in front
     VirtualLine::Send("COM1", "9780201379624\r");
-    Wait(sink, 900);
+    Wait(w.sink, 900);
     EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "9780201379624\r");
-    EXPECT_TRUE(sink.text.empty());
+    EXPECT_TRUE(w.sink.text.empty());
     EXPECT_EQ(beeps.beeps, std::vector<UINT>(2, MB_ICONHAND));
 }
 
 TEST_F(PortControl, AReadFailingAsARemovedDevicesDoesLosesThePortUntilItReadsAgain)
 {
-    KeySink sink;
-    RunningWindow w;
-    Click(w);
+    ScanningWindow w;
     // Made and ended on the window's thread, between two of its reads.
     std::unique_ptr<FailingReads> reads;
     w.OnWindowThread([&] { reads.reset(new FailingReads(ERROR_GEN_FAILURE)); });
-    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+    ASSERT_TRUE(w.WaitForStatus("Port Status: Lost"));
     w.OnWindowThread([&] { reads.reset(); });
-    ASSERT_TRUE(WaitUntil([&] { sink.Pump(50); return w.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
-    sink.Activate();
+    ASSERT_TRUE(w.WaitForStatus("Port Status: Open"));
+    w.sink.Activate();
     VirtualLine::Send("COM1", "12345\r");
-    EXPECT_TRUE(sink.WaitForChars(6));
+    EXPECT_TRUE(w.sink.WaitForChars(6));
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
 }
 
@@ -322,7 +287,7 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
     Store::PutText("ScanSuffix", "{ENTER}", Store::USER);
     auto stored = Store::Read(Store::USER);
     RunningWindow w;
-    Click(w);
+    w.Click(IDC_BTN_OPENCLOSE);
     PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_SCANRULES, 0);
     HWND hRules = NULL;
     ASSERT_TRUE(WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); }));
@@ -349,13 +314,13 @@ TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPattern
     Store::PutText("ScanPattern", "(", Store::USER);
     KeySink sink;
     RunningWindow w;
-    Click(w);
+    w.Click(IDC_BTN_OPENCLOSE);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("These stored scan rules do not hold and are off:\nPattern: "), 0u);
     sink.Activate();
     VirtualLine::Send("COM1", "ABCDEFGHIJKLMNOPQRST\r");
     ASSERT_TRUE(sink.WaitForChars(3));
-    Click(w);   // the window answers while it types
+    w.Click(IDC_BTN_OPENCLOSE);   // the window answers while it types
     Wait(sink, 500);
     EXPECT_LT(sink.text.size(), 10u);
     EXPECT_EQ(sink.text, std::wstring(L"ABCDEFGHIJ").substr(0, sink.text.size()));

@@ -2,9 +2,8 @@
 // makes of it, and where they go for a user who may not write machine-wide.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Store.h"
 
 namespace {
 
@@ -37,10 +36,8 @@ Six Settings(std::vector<std::string> texts)
 
 const std::vector<std::string> kDefaults = { "COM 1", "9600", "8", "None", "1", "None" };
 
-class SettingsStore : public ::testing::Test {
+class SettingsStore : public ClearedStore {
 protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
     MessageBoxRecorder boxes;
 };
 
@@ -180,10 +177,9 @@ TEST_F(SettingsStore, TheWindowSavesItsListsAndShowsThemAtTheNextStart)
         RunningWindow w;
         for (int i = 0; i < 6; i++)
             SetWindowTextA(w.Item(ids[i]), texts[i].c_str());
-        SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
-        w.Sync();
+        w.Click(IDC_BTN_OPENCLOSE);
         ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
-        SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
+        w.Click(IDC_BTN_OPENCLOSE);
     }
     RunningWindow w;
     for (int i = 0; i < 6; i++)

@@ -2,9 +2,8 @@
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "../tray/TrayIcon.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Store.h"
 #include "support/VirtualLine.h"
 #include "support/Wait.h"
 
@@ -27,8 +26,7 @@ TEST(TrayIcon, AddsModifiesAndDeletesOneRecord)
         EXPECT_EQ(add.hIcon, (HICON)0x11);
         EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5");
 
-        icon.SetTip("Vimo Brindlequaverly V1.5 (Port Open)");
-        icon.SetIcon(1);
+        icon.SetIcon(1, "Vimo Brindlequaverly V1.5 (Port Open)");
         icon.SetIcon(1);   // nothing is cached: sent again
         ASSERT_EQ(tray.calls.size(), 3u);
         EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
@@ -58,43 +56,28 @@ TEST(TrayIcon, BeforeVersionFourThereIsNoShellCallAtAll)
     HICON icons[3] = {};
     {
         CTrayIcon icon(NULL, WM_TRAYNOTIFY, icons);
-        icon.SetTip("ignored");
-        icon.SetIcon(1);
+        icon.SetIcon(1, "ignored");
         icon.Add();
     }
     EXPECT_TRUE(tray.calls.empty());
 }
 
-TEST(TrayIcon, TheWindowStartsWithTheIdleIconAndTheClosedTip)
+using TrayOfTheWindow = WindowTest;
+
+TEST_F(TrayOfTheWindow, StartsWithTheIdleIconAndTheClosedTip)
 {
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    Store::Clear();
-    {
-        RunningWindow w;
-        ASSERT_EQ(tray.calls.size(), 2u);
-        EXPECT_EQ(tray.calls[0].dwMessage, (DWORD)NIM_ADD);
-        EXPECT_EQ(tray.calls[0].nid.hWnd, w.hwnd);
-        EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
-        EXPECT_STREQ(tray.calls[1].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Closed)");
-        EXPECT_EQ(tray.calls[1].nid.hIcon, TestApp().m_iconSet[0]);
-    }
-    // The window ended through Escape: its icon was removed all the same, once.
-    int deletes = 0;
-    for (auto& call : tray.calls) deletes += call.dwMessage == NIM_DELETE;
-    EXPECT_EQ(deletes, 1);
-    EXPECT_EQ(tray.calls.back().dwMessage, (DWORD)NIM_DELETE);
+    RunningWindow w;
+    ASSERT_EQ(tray.calls.size(), 2u);
+    EXPECT_EQ(tray.calls[0].dwMessage, (DWORD)NIM_ADD);
+    EXPECT_EQ(tray.calls[0].nid.hWnd, w.hwnd);
+    EXPECT_EQ(tray.calls[1].dwMessage, (DWORD)NIM_MODIFY);
+    EXPECT_STREQ(tray.calls[1].nid.szTip, "Vimo Brindlequaverly V1.5 (Port Closed)");
+    EXPECT_EQ(tray.calls[1].nid.hIcon, TestApp().m_iconSet[0]);
 }
 
-TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndTip)
+TEST_F(TrayOfTheWindow, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndTip)
 {
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-    Store::Clear();
-    RunningWindow w;
-    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);   // hides the window
-    w.Sync();
-    ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    ScanningWindow w;   // hidden
     size_t nBefore = 0;
     w.OnWindowThread([&] { nBefore = tray.calls.size(); });
     // As the shell does it: to every top-level window, hidden ones too.
@@ -111,20 +94,13 @@ TEST(TrayIcon, ARestartedNotificationAreaGetsTheIconAgainWithItsCurrentImageAndT
         EXPECT_EQ(add.hIcon, tray.calls[nAdd - 1].nid.hIcon);
         EXPECT_STREQ(add.szTip, "Vimo Brindlequaverly V1.5 (Port Open)");
     });
-    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
 }
 
 // At log-on the notification area may not be there yet.
-TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThere)
+TEST_F(TrayOfTheWindow, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThere)
 {
-    TrayRecorder tray;
     tray.absent = true;
-    MessageBoxRecorder boxes;
-    Store::Clear();
-    RunningWindow w;
-    SendMessageA(w.Item(IDC_BTN_OPENCLOSE), BM_CLICK, 0, 0);
-    w.Sync();
-    ASSERT_FALSE(VirtualLine::PortFree("COM1"));
+    ScanningWindow w;
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
     SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsWindowVisible(w.hwnd));
@@ -146,12 +122,9 @@ TEST(TrayIcon, AnIconTheShellRefusedIsAddedAgainAndTheWindowHidesOnlyOnceItIsThe
     EXPECT_FALSE(IsWindowVisible(w.hwnd));
 }
 
-TEST(TrayIcon, AWindowThatOpenedAtStartBeforeTheNotificationAreaHidesOnceItsIconIsThere)
+TEST_F(TrayOfTheWindow, AWindowThatOpenedAtStartBeforeTheNotificationAreaHidesOnceItsIconIsThere)
 {
-    TrayRecorder tray;
     tray.absent = true;
-    MessageBoxRecorder boxes;
-    Store::Clear();
     RunningWindow w;
     // What a start with /open does once the window is up.
     w.OnWindowThread([&] { w.dlg.OpenPortAtStart(); });

@@ -2,9 +2,9 @@
 // between the lists and the setting strings.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
-#include "support/Recorders.h"
+#include "support/Fixtures.h"
 #include "support/RunningWindow.h"
-#include "support/Store.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -20,13 +20,7 @@ std::vector<std::string> Items(HWND hCombo)
     return items;
 }
 
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override { Store::Clear(); }
-    void TearDown() override { Store::Clear(); }
-    TrayRecorder tray;
-    MessageBoxRecorder boxes;
-};
+class MainWindow : public WindowTest {};
 
 struct ControlRow { int id; const char* cls; const char* text; bool shown; };
 const ControlRow kControls[] = {
@@ -59,18 +53,22 @@ RECT ClientRect(HWND hWnd, HWND hControl)
     return r;
 }
 
-// The size of the text in the control's own font, blanks at its end aside:
-// they shift a right-aligned text but are not read.
-SIZE TextSize(HWND hControl, std::string text)
+SIZE TextSize(HFONT hFont, const std::string& text)
 {
-    text.erase(text.find_last_not_of(' ') + 1);
-    HDC hdc = GetDC(hControl);
-    HGDIOBJ hOld = SelectObject(hdc, (HFONT)SendMessageA(hControl, WM_GETFONT, 0, 0));
+    HDC hdc = GetDC(NULL);
+    HGDIOBJ hOld = SelectObject(hdc, hFont);
     SIZE size = {};
     GetTextExtentPoint32A(hdc, text.c_str(), (int)text.size(), &size);
     SelectObject(hdc, hOld);
-    ReleaseDC(hControl, hdc);
+    ReleaseDC(NULL, hdc);
     return size;
+}
+
+// The width of a dialog unit, times 4, in the font: its average character
+// width, as the dialog manager takes it.
+int DialogBaseWidth(HFONT hFont)
+{
+    return (TextSize(hFont, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz").cx / 26 + 1) / 2;
 }
 
 } // namespace
@@ -87,6 +85,14 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
     EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
     RECT client;
     GetClientRect(w.hwnd, &client);
+    // The labels are checked in the dialog font and in Wine's own Tahoma, which
+    // is wider, as are the dialog units it gives; with a few pixels to spare.
+    const int kSpare = 3;
+    HFONT hFont = (HFONT)SendMessageA(w.hwnd, WM_GETFONT, 0, 0);
+    LOGFONTA lf;
+    GetObjectA(hFont, sizeof lf, &lf);
+    strcpy(lf.lfFaceName, "Tahoma");
+    HFONT hTahoma = CreateFontIndirectA(&lf);
 
     std::vector<RECT> shown;
     HWND hChild = GetWindow(w.hwnd, GW_CHILD);
@@ -116,10 +122,14 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
             EXPECT_EQ(s & SS_TYPEMASK, SS_RIGHT);
             EXPECT_TRUE(ex & WS_EX_TRANSPARENT);
             EXPECT_FALSE(s & WS_TABSTOP);
-            // Readable: the text fits the label on one line.
-            SIZE text = TextSize(hChild, row.text);
-            EXPECT_LE(text.cx, r.right - r.left) << row.text;
+            // Readable: the text fits the label on one line, its trailing blank
+            // counted (Wine's line breaking counts it).
+            SIZE text = TextSize(hFont, row.text);
+            EXPECT_LE(text.cx + kSpare, r.right - r.left) << row.text;
             EXPECT_LE(text.cy, r.bottom - r.top) << row.text;
+            int nUnitsWide = MulDiv(r.right - r.left, 4, DialogBaseWidth(hFont));
+            EXPECT_LE(TextSize(hTahoma, row.text).cx + kSpare, MulDiv(nUnitsWide, DialogBaseWidth(hTahoma), 4))
+                << row.text << " in Tahoma";
         } else {
             EXPECT_TRUE(s & WS_TABSTOP);
         }
@@ -130,6 +140,9 @@ TEST_F(MainWindow, ShowsEveryControlInTabOrderEachReadableAndNoneOverAnother)
         hChild = GetWindow(hChild, GW_HWNDNEXT);
     }
     EXPECT_EQ(hChild, (HWND)NULL);
+    DeleteObject(hTahoma);
+    // With nothing stored the lists show the defaults, the port as its item.
+    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCURSEL, 0, 0), 0);
     EXPECT_TRUE(GetWindowLongA(w.Item(IDC_EDIT_LASTSCAN), GWL_STYLE) & ES_READONLY);
     EXPECT_TRUE(GetWindowLongA(w.Item(IDC_BTN_OPENCLOSE), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
 
@@ -168,7 +181,6 @@ TEST_F(MainWindow, OpensCentredWithTheAboutAndScanRulesItemsAndItsIcon)
                                     GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED);
     EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_GETICON, ICON_BIG, 0), hIdle);
     EXPECT_EQ((HICON)SendMessageA(w.hwnd, WM_QUERYDRAGICON, 0, 0), hIdle);
-    EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
 
 TEST_F(MainWindow, FillsTheListsWithTheirFixedChoices)
@@ -183,19 +195,6 @@ TEST_F(MainWindow, FillsTheListsWithTheirFixedChoices)
     EXPECT_EQ(Items(w.Item(IDC_COMBO_PARITY)), (std::vector<std::string>{ "None", "Even", "Odd", "Mark", "Space" }));
     EXPECT_EQ(Items(w.Item(IDC_COMBO_STOPBITS)), (std::vector<std::string>{ "1", "1.5", "2" }));
     EXPECT_EQ(Items(w.Item(IDC_COMBO_FLOWCONTROL)), (std::vector<std::string>{ "None", "Hardware", "Xon/Xoff" }));
-}
-
-TEST_F(MainWindow, ShowsTheDefaultsWithNothingStored)
-{
-    RunningWindow w;
-    EXPECT_EQ(w.Text(IDC_COMBO_PORT), "COM 1");
-    EXPECT_EQ(SendMessageA(w.Item(IDC_COMBO_PORT), CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "9600");
-    EXPECT_EQ(w.Text(IDC_COMBO_DATABITS), "8");
-    EXPECT_EQ(w.Text(IDC_COMBO_PARITY), "None");
-    EXPECT_EQ(w.Text(IDC_COMBO_STOPBITS), "1");
-    EXPECT_EQ(w.Text(IDC_COMBO_FLOWCONTROL), "None");
-    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "");
 }
 
 TEST_F(MainWindow, ShowsWhatIsStoredAndTheDefaultForTheRest)
@@ -270,16 +269,18 @@ TEST_F(MainWindow, AnExchangeThatChangesNothingRedrawsNothing)
     EXPECT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Closed");
 }
 
-TEST_F(MainWindow, EnterAndEscapeEndTheWindow)
+TEST_F(MainWindow, TabTakesTheFocusThroughTheShownControlsAndRoundAgain)
 {
-    {
-        RunningWindow w;
-        PostMessageA(w.hwnd, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(w.WaitForEnd());
-        EXPECT_EQ(w.result, IDOK);
-    }
     RunningWindow w;
-    PostMessageA(w.hwnd, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(w.WaitForEnd());
-    EXPECT_EQ(w.result, IDCANCEL);
+    SetForegroundWindow(w.hwnd);
+    for (int id : { IDC_COMBO_PORT, IDC_COMBO_BAUDRATE, IDC_COMBO_DATABITS, IDC_COMBO_PARITY,
+                    IDC_COMBO_STOPBITS, IDC_EDIT_LASTSCAN, IDC_BTN_OPENCLOSE }) {
+        PressKey(VK_TAB);
+        // A drop-down list has the focus in its edit field.
+        EXPECT_TRUE(WaitUntil([&] {
+            HWND hFocus = NULL;
+            w.OnWindowThread([&] { hFocus = GetFocus(); });
+            return hFocus == w.Item(id) || GetParent(hFocus) == w.Item(id);
+        })) << id;
+    }
 }

@@ -26,8 +26,9 @@ use_prefix() {
         [ -e "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
     # Windows draws the dialog font "MS Shell Dlg" as Microsoft Sans Serif,
-    # Wine as Tahoma, which is wider: "Last Scan:" would wrap. Wine's MS Sans
-    # Serif of 96 dpi (sserife.fon) has the Windows font's widths.
+    # Wine as Tahoma, which is wider. Wine's MS Sans Serif of 96 dpi
+    # (sserife.fon) has the Windows font's widths, so the window is laid out
+    # as on Windows.
     if ! grep -qs '^"MS Shell Dlg"="MS Sans Serif"' "$WINEPREFIX/system.reg"; then
         $WINE reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
             /v "MS Shell Dlg" /d "MS Sans Serif" /f >/dev/null 2>&1

@@ -43,17 +43,15 @@ void CTrayIcon::Add()
                    g_trayShell.pfnShellNotifyIcon(NIM_MODIFY, &m_nid);
 }
 
-void CTrayIcon::SetTip(LPCSTR pszTip)
-{
-    size_t nCopy = std::min(strlen(pszTip), kTrayTipSize - 1);
-    memcpy(m_nid.szTip, pszTip, nCopy);   // the bytes after the terminator stay as they were
-    m_nid.szTip[nCopy] = '\0';
-}
-
-void CTrayIcon::SetIcon(int nIndex)
+void CTrayIcon::SetIcon(int nIndex, LPCSTR pszTip)
 {
     if (!m_bEnabled)
         return;
+    if (pszTip != NULL) {
+        size_t nCopy = std::min(strlen(pszTip), kTrayTipSize - 1);
+        memcpy(m_nid.szTip, pszTip, nCopy);   // the bytes after the terminator stay as they were
+        m_nid.szTip[nCopy] = '\0';
+    }
     m_nid.hIcon = m_pIcons[nIndex];
     g_trayShell.pfnShellNotifyIcon(NIM_MODIFY, &m_nid);
 }

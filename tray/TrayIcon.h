@@ -13,10 +13,9 @@ public:
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
-    // The tip, cut to what the record holds; the shell gets it with the next SetIcon.
-    void SetTip(LPCSTR pszTip);
-    // Shows entry nIndex of the icon array together with the tip.
-    void SetIcon(int nIndex);
+    // Shows entry nIndex of the icon array with the current tip, or with a
+    // new one (cut to what the record holds): the shell takes both in one call.
+    void SetIcon(int nIndex, LPCSTR pszTip = NULL);
     // Adds the icon with its current image and tip: a notification area that
     // restarts has forgotten every icon, and one that was not there yet (at
     // log-on) refused it.

@@ -7,6 +7,10 @@
 #include "../tray/TrayIcon.h"
 #include "../tray/TrayMenu.h"
 
+// Windows keeps the low four bits of a system command for its own use, hence
+// the mask on the About item. Minimise and Close are compared whole on
+// purpose: Windows sends them with those bits clear, and a command that
+// differs in them is not taken for them but gets the default handling.
 void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {

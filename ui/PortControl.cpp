@@ -176,8 +176,7 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_btnOpenClose.SetWindowText(texts.pszButton);
     m_labelStatus.SetWindowText(texts.pszStatus);
     m_strStatus = texts.pszStatus;
-    m_pTrayIcon->SetTip(texts.pszTip);
-    m_pTrayIcon->SetIcon(texts.nIcon);
+    m_pTrayIcon->SetIcon(texts.nIcon, texts.pszTip);
 }
 
 void CWedgeDlg::EnableSettings(bool bEnable)

@@ -1,5 +1,7 @@
 #include "RunningWindow.h"
 #include <stdexcept>
+#include "Wait.h"
+#include "../../res/resource.h"
 
 CWedgeApp& TestApp()
 {
@@ -66,4 +68,25 @@ void RunningWindow::OnWindowThread(const std::function<void()>& f)
 bool RunningWindow::WaitForEnd(DWORD dwTimeoutMs)
 {
     return WaitForSingleObject(m_hEnded, dwTimeoutMs) == WAIT_OBJECT_0;
+}
+
+void RunningWindow::Click(int nID) const
+{
+    SendMessageA(Item(nID), BM_CLICK, 0, 0);
+    Sync();
+}
+
+ScanningWindow::ScanningWindow(const char* pszPort)
+{
+    if (pszPort != NULL)
+        SetWindowTextA(Item(IDC_COMBO_PORT), pszPort);
+    Click(IDC_BTN_OPENCLOSE);
+    if (Text(IDC_LABEL_STATUS) != "Port Status: Open")
+        throw std::runtime_error("the port did not open");
+    sink.Activate();
+}
+
+bool ScanningWindow::WaitForStatus(const std::string& status)
+{
+    return WaitUntil([&] { sink.Pump(50); return Text(IDC_LABEL_STATUS) == status; });
 }

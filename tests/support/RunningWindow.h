@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 #include "Drive.h"
+#include "KeySink.h"
 #include "../../app/WedgeApp.h"
 #include "../../ui/WedgeDlg.h"
 
@@ -22,6 +23,8 @@ public:
     bool WaitForEnd(DWORD dwTimeoutMs = 5000);
     HWND Item(int nID) const { return ::GetDlgItem(hwnd, nID); }
     std::string Text(int nID) const { return Drive::Text(Item(nID)); }
+    // Clicks the button and waits until the window has handled the click.
+    void Click(int nID) const;
     // Chooses the item nDowns steps from the top of the open tray menu.
     bool ChooseFromTrayMenu(int nDowns) const { return Drive::ChooseFromMenu(hwnd, nDowns); }
 
@@ -34,6 +37,17 @@ private:
     HWND m_hWndCall = NULL;
     HANDLE m_hEnded;
     std::thread m_thread;
+};
+
+// The window with its port open (the port typed into its list, when one is
+// given) and a key sink in front: where the tests of scanning start.
+class ScanningWindow : public RunningWindow {
+public:
+    explicit ScanningWindow(const char* pszPort = NULL);
+    // Lets the timers run, the sink taking what they type, until the status
+    // label reads the text; false when it does not within a few seconds.
+    bool WaitForStatus(const std::string& status);
+    KeySink sink;
 };
 
 // The application object of the test program, with its icon set loaded.
