@@ -80,6 +80,23 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
 
+// A scan typed in two pieces would leave the second alone in the Last Scan.
+TEST_F(EndToEnd, ScansSentByteByByteAtRandomMomentsOfThePollAreEachTypedInOnePiece)
+{
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    for (int i = 0; i < 10; i++) {
+        Sleep(rand() % 300);
+        std::string scan = VirtualLine::Burst(11 + i * 3) + "\r";
+        sink.text.clear();
+        VirtualLine::Send("COM1", scan, 1.0);   // 9600 baud
+        ASSERT_TRUE(sink.WaitForChars(scan.size()));
+        EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), scan);
+    }
+}
+
 TEST_F(EndToEnd, AScanWhileTheProgramItselfIsInTheForegroundIsShownButNotTyped)
 {
     Program p;

@@ -160,6 +160,23 @@ TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
     EXPECT_EQ(beeps.beeps.size(), 1u);
 }
 
+// Read on within the tick, and by the gather timer after it.
+TEST_F(PortControl, AScanWhoseBytesComeInSeveralReadsIsTypedOnceWhole)
+{
+    KeySink sink;
+    RunningWindow w;
+    Click(w);
+    sink.Activate();
+    std::unique_ptr<ReadsInPieces> reads;
+    w.OnWindowThread([&] { reads.reset(new ReadsInPieces({ "40", "06", "38", "13", "33", "93", "1\r" })); });
+    ASSERT_TRUE(sink.WaitForChars(14));
+    Wait(sink, 400);
+    w.OnWindowThread([&] { reads.reset(); });
+    EXPECT_EQ(sink.text, L"4006381333931\r");
+    EXPECT_EQ(beeps.beeps.size(), 1u);
+    EXPECT_EQ(w.Text(IDC_EDIT_LASTSCAN), "4006381333931\r");
+}
+
 TEST_F(PortControl, ABurstArrivesInPiecesOfAtMost254WithNothingLost)
 {
     KeySink sink;

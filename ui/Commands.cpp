@@ -47,7 +47,6 @@ void CWedgeDlg::ShowFromTray()
         ShowWindow(SW_RESTORE);
         ShowOwnedPopups(TRUE);
     }
-    m_strLastScan = m_strLastNonEmpty;
     UpdateData(FALSE);
 }
 

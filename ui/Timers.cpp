@@ -1,5 +1,6 @@
 // The poll tick types what the port received and notices a device gone; the
-// blink tick alternates the tray icon, or looks for the lost device again.
+// gather tick reads on a scan that was still arriving; the blink tick
+// alternates the tray icon, or looks for the lost device again.
 #include "WedgeDlg.h"
 #include "../keys/Keystrokes.h"
 #include "../tray/TrayIcon.h"
@@ -19,26 +20,40 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
                 m_nBlinkCount = 0;
             m_pTrayIcon->SetIcon(m_nBlinkCount);
         }
-        // The latest scan, not the latest poll (almost always empty), so the
-        // display keeps the scan at the next repaint.
-        m_strLastScan = m_strLastNonEmpty;
     } else if (nIDEvent == m_nPollTimer) {
-        if (m_port.ReadAvailable(m_strCurrentRead) != 0) {
-            if (!m_strCurrentRead.IsEmpty())
-                m_strLastNonEmpty = m_strCurrentRead;
-            m_strLastScan = m_strCurrentRead;
-            UpdateData(FALSE);
-            // Not while any window of this thread is in front: the About box,
-            // a message box or the tray menu would take the keys.
-            if (::GetWindowThreadProcessId(g_desktop.pfnGetForegroundWindow(), NULL) !=
-                ::GetWindowThreadProcessId(m_hWnd, NULL)) {
-                // Keys that nothing took are lost: the error sound says so.
-                g_pfnMessageBeep(TypeText(m_strCurrentRead) ? MB_ICONASTERISK : MB_ICONHAND);
-            }
-        }
+        ReadScan();
         // After the read: what came before the device went is typed first.
         if (m_port.IsLost())
             LosePort();
+    } else if (nIDEvent == GATHER_TIMER) {
+        KillTimer(GATHER_TIMER);
+        ReadScan();
     }
     Default();
+}
+
+// Reads on while a scan arrives and types it whole, with one beep, once the
+// line is quiet. The window's messages wait meanwhile, so after about 50 ms
+// (30, and a call's two reads of 10) the gather tick reads on.
+void CWedgeDlg::ReadScan()
+{
+    DWORD dwStart = ::GetTickCount();
+    CString strScan;
+    while (m_port.ReadAvailable(strScan) == 0) {
+        if (!m_port.IsReceiving())
+            return;
+        if (::GetTickCount() - dwStart >= 30) {
+            SetTimer(GATHER_TIMER, USER_TIMER_MINIMUM);
+            return;
+        }
+    }
+    m_strLastScan = strScan;
+    UpdateData(FALSE);
+    // Not while any window of this thread is in front: the About box,
+    // a message box or the tray menu would take the keys.
+    if (::GetWindowThreadProcessId(g_desktop.pfnGetForegroundWindow(), NULL) !=
+        ::GetWindowThreadProcessId(m_hWnd, NULL)) {
+        // Keys that nothing took are lost: the error sound says so.
+        g_pfnMessageBeep(TypeText(m_strLastScan) ? MB_ICONASTERISK : MB_ICONHAND);
+    }
 }

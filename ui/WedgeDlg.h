@@ -9,7 +9,8 @@
 
 class CTrayIcon;
 
-enum { POLL_TIMER = 1, BLINK_TIMER = 2 };
+// The gather timer ticks once, to read on a scan still arriving.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, GATHER_TIMER = 4 };
 
 // The beep after a typed text; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -37,8 +38,6 @@ private:
     CTrayIcon* m_pTrayIcon = NULL;
     BOOL m_bHidden = FALSE;
     int m_nBlinkCount = 0;
-    CString m_strCurrentRead;
-    CString m_strLastNonEmpty;
     CComboBox m_comboPort;
     CComboBox m_comboBaudRate;
     CComboBox m_comboDataBits;
@@ -61,7 +60,7 @@ private:
     CTransparentStatic m_labelFlowControl;
     CComboBox m_comboFlowControl;
     CEdit m_editLastScan;
-    CString m_strLastScan;
+    CString m_strLastScan;   // the latest scan received, whole; set by ReadScan alone
     HICON* m_pIconSet;
     PortState m_portState = PORT_CLOSED;   // what ShowPortState last showed
 
@@ -82,6 +81,7 @@ private:
     void FindLostPort();
     // Timers
     void OnTimer(UINT_PTR nIDEvent);
+    void ReadScan();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();

@@ -16,6 +16,7 @@ RegistryCalls g_realRegistry;
 DesktopStandIn* g_pDesktop = NULL;
 Desktop g_realDesktop;
 FailingReads* g_pReads = NULL;
+ReadsInPieces* g_pPieces = NULL;
 PortReads g_realPortReads;
 
 int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
@@ -71,6 +72,17 @@ BOOL WINAPI FailRead(HANDLE, LPVOID, DWORD, LPDWORD pdwRead, LPOVERLAPPED)
     *pdwRead = 0;
     SetLastError(g_pReads->error);
     return FALSE;
+}
+
+BOOL WINAPI ReadPiece(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
+{
+    std::vector<std::string>& pieces = g_pPieces->pieces;
+    if (pieces.empty())
+        return g_realPortReads.pfnReadFile(hFile, pBuffer, dwCount, pdwRead, pOverlapped);
+    Sleep(10);
+    *pdwRead = (DWORD)pieces.front().copy((char*)pBuffer, dwCount);
+    pieces.erase(pieces.begin());
+    return TRUE;
 }
 
 BOOL WINAPI CountClear(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat)
@@ -153,4 +165,17 @@ FailingReads::~FailingReads()
 {
     g_portReads = g_realPortReads;
     g_pReads = NULL;
+}
+
+ReadsInPieces::ReadsInPieces(std::vector<std::string> pieces) : pieces(pieces)
+{
+    g_pPieces = this;
+    g_realPortReads = g_portReads;
+    g_portReads.pfnReadFile = ReadPiece;
+}
+
+ReadsInPieces::~ReadsInPieces()
+{
+    g_portReads = g_realPortReads;
+    g_pPieces = NULL;
 }

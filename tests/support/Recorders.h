@@ -1,6 +1,7 @@
 // Stand-ins for the calls whose effect Wine does not let a test see or cause:
 // message boxes, the tray shell, the beep, a registry that refuses writing, a
-// desktop that takes no keys and a serial driver whose device is gone.
+// desktop that takes no keys, a serial driver whose device is gone and a line
+// whose bytes come in pieces.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -67,4 +68,13 @@ public:
     ~FailingReads();
     DWORD error;
     int nClears = 0;
+};
+
+// Port reads that deliver the pieces given, one a read and each after the
+// line's 10 ms, as a line whose scan is still arriving; then the line's own.
+class ReadsInPieces {
+public:
+    explicit ReadsInPieces(std::vector<std::string> pieces);
+    ~ReadsInPieces();
+    std::vector<std::string> pieces;   // those still to come
 };
