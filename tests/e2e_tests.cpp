@@ -80,7 +80,6 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
 
-// A scan typed in two pieces would leave the second alone in the Last Scan.
 TEST_F(EndToEnd, ScansSentByteByByteAtRandomMomentsOfThePollAreEachTypedInOnePiece)
 {
     Program p;
@@ -93,7 +92,7 @@ TEST_F(EndToEnd, ScansSentByteByByteAtRandomMomentsOfThePollAreEachTypedInOnePie
         sink.text.clear();
         VirtualLine::Send("COM1", scan, 1.0);   // 9600 baud
         ASSERT_TRUE(sink.WaitForChars(scan.size()));
-        EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), scan);
+        EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), scan);   // not a second piece alone
     }
 }
 

@@ -22,8 +22,9 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
         }
     } else if (nIDEvent == m_nPollTimer) {
         ReadScan();
-        // After the read: what came before the device went is typed first.
-        if (m_port.IsLost())
+        // After the read: what came before the device went is typed first,
+        // also a scan still arriving (the reads then find the line quiet).
+        if (!m_port.IsReceiving() && m_port.IsLost())
             LosePort();
     } else if (nIDEvent == GATHER_TIMER) {
         KillTimer(GATHER_TIMER);

@@ -60,7 +60,7 @@ private:
     CTransparentStatic m_labelFlowControl;
     CComboBox m_comboFlowControl;
     CEdit m_editLastScan;
-    CString m_strLastScan;   // the latest scan received, whole; set by ReadScan alone
+    CString m_strLastScan;   // the latest scan received (a longer burst: its last piece); set by ReadScan alone
     HICON* m_pIconSet;
     PortState m_portState = PORT_CLOSED;   // what ShowPortState last showed
 

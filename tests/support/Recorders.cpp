@@ -16,7 +16,6 @@ RegistryCalls g_realRegistry;
 DesktopStandIn* g_pDesktop = NULL;
 Desktop g_realDesktop;
 FailingReads* g_pReads = NULL;
-ReadsInPieces* g_pPieces = NULL;
 PortReads g_realPortReads;
 
 int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
@@ -74,15 +73,10 @@ BOOL WINAPI FailRead(HANDLE, LPVOID, DWORD, LPDWORD pdwRead, LPOVERLAPPED)
     return FALSE;
 }
 
-BOOL WINAPI ReadPiece(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
+BOOL WINAPI ReadTwoBytes(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
 {
-    std::vector<std::string>& pieces = g_pPieces->pieces;
-    if (pieces.empty())
-        return g_realPortReads.pfnReadFile(hFile, pBuffer, dwCount, pdwRead, pOverlapped);
     Sleep(10);
-    *pdwRead = (DWORD)pieces.front().copy((char*)pBuffer, dwCount);
-    pieces.erase(pieces.begin());
-    return TRUE;
+    return g_realPortReads.pfnReadFile(hFile, pBuffer, dwCount < 2 ? dwCount : 2, pdwRead, pOverlapped);
 }
 
 BOOL WINAPI CountClear(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat)
@@ -167,15 +161,13 @@ FailingReads::~FailingReads()
     g_pReads = NULL;
 }
 
-ReadsInPieces::ReadsInPieces(std::vector<std::string> pieces) : pieces(pieces)
+SlowReads::SlowReads()
 {
-    g_pPieces = this;
     g_realPortReads = g_portReads;
-    g_portReads.pfnReadFile = ReadPiece;
+    g_portReads.pfnReadFile = ReadTwoBytes;
 }
 
-ReadsInPieces::~ReadsInPieces()
+SlowReads::~SlowReads()
 {
     g_portReads = g_realPortReads;
-    g_pPieces = NULL;
 }

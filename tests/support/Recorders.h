@@ -1,7 +1,7 @@
 // Stand-ins for the calls whose effect Wine does not let a test see or cause:
 // message boxes, the tray shell, the beep, a registry that refuses writing, a
 // desktop that takes no keys, a serial driver whose device is gone and a line
-// whose bytes come in pieces.
+// slower than its reads.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -70,11 +70,10 @@ public:
     int nClears = 0;
 };
 
-// Port reads that deliver the pieces given, one a read and each after the
-// line's 10 ms, as a line whose scan is still arriving; then the line's own.
-class ReadsInPieces {
+// Port reads of at most two bytes, each 10 ms after the last: a line on which
+// a scan is still arriving while it is read.
+class SlowReads {
 public:
-    explicit ReadsInPieces(std::vector<std::string> pieces);
-    ~ReadsInPieces();
-    std::vector<std::string> pieces;   // those still to come
+    SlowReads();
+    ~SlowReads();
 };
