@@ -187,6 +187,7 @@ void CBufferedCommPort::Close()
 {
     m_strRxBuffer.Empty();
     m_nWaited = 0;
+    m_nQuietReads = 0;
     CCommPort::Close();
 }
 
@@ -233,13 +234,19 @@ DWORD CBufferedCommPort::ReadMore()
 int CBufferedCommPort::ReadAvailable(CString& strText, UINT nCodePage)
 {
     strText.Empty();
-    // A device sends a scan without a pause: a read that finds the line quiet
-    // ends it.
-    bool bQuiet = ReadMore() == 0;
-    if (!bQuiet && !IsFull())
-        bQuiet = ReadMore() == 0;
-    if (!bQuiet && !IsFull())
+    // A device sends a scan without a pause, but a USB adapter may hold bytes
+    // back for 16 ms: the scan has ended once two reads in a row find the line
+    // quiet.
+    for (int nReads = 0; nReads < 3 && m_nQuietReads < 2 && !IsFull(); nReads++) {
+        m_nQuietReads = ReadMore() == 0 ? m_nQuietReads + 1 : 0;
+        if (m_strRxBuffer.IsEmpty()) {   // nothing gathered: an idle line
+            m_nQuietReads = 0;
+            return 0;
+        }
+    }
+    if (m_nQuietReads < 2 && !IsFull())
         return 0;
+    m_nQuietReads = 0;
     // Bytes that waited once go now, complete or not: what cannot be decoded
     // is dropped when the text is typed.
     int nTail = IncompleteTail(m_strRxBuffer, nCodePage);

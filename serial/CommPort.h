@@ -55,13 +55,15 @@ public:
     // showing nothing: for a device that may come back.
     BOOL Reopen();
     // Gathers what the line delivers into the receive buffer, at most 254
-    // bytes a piece: one read, and one more when it brought bytes. Once a read
-    // finds the line quiet, or the piece is full, hands the piece back as text
-    // in the code page and returns its length; while the line still delivers,
-    // hands back nothing and returns 0. The first bytes of a character that
-    // the piece cut off wait for the next piece (that one only) to come back whole.
+    // bytes a piece: one read, and while bytes are gathered up to two more.
+    // Once two reads in a row (20 ms) find the line quiet, or the piece is
+    // full, hands the piece back as text in the code page and returns its
+    // length; while the line still delivers, hands back nothing and returns 0.
+    // The first bytes of a character that the piece cut off wait for the next
+    // piece (that one only) to come back whole.
     int ReadAvailable(CString& strText, UINT nCodePage = CP_ACP);
-    // Bytes are gathered that no call has handed back yet: a scan still arriving.
+    // Bytes are gathered that no call has handed back yet: a scan still
+    // arriving, or the first bytes of a character that waits.
     BOOL IsReceiving() const { return !m_strRxBuffer.IsEmpty(); }
     // Drops what was gathered: it belongs to the line just closed.
     void Close() override;
@@ -74,6 +76,7 @@ private:
 
     CString m_strRxBuffer;
     int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
+    int m_nQuietReads = 0;   // the reads in a row that found the line quiet while gathering
     struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; };
     LineSettings m_line = {};
 };

@@ -178,7 +178,7 @@ int main(int argc, char** argv)
             return 1;
         }
         sink.Activate();
-        printf("bounds the design sets: one read every 300 ms, at most 254 bytes a read,\n"
+        printf("bounds the design sets: a poll every 300 ms, at most 254 bytes a poll,\n"
                "  so up to 300 ms of waiting and at most %.0f characters/s\n", 254 / 0.3);
         int rc = Latency(sink, nScans);
         if (rc == 0) rc = Pauses(sink, nScans);

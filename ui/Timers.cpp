@@ -7,6 +7,10 @@
 
 BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 
+// How long a tick reads on a scan still arriving: with a last call's three
+// reads of 10 ms, the window's messages wait about 50 ms at most.
+static const DWORD kReadOnMs = 20;
+
 void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == m_nBlinkTimer) {
@@ -34,8 +38,7 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 }
 
 // Reads on while a scan arrives and types it whole, with one beep, once the
-// line is quiet. The window's messages wait meanwhile, so after about 50 ms
-// (30, and a call's two reads of 10) the gather tick reads on.
+// line is quiet; a scan still arriving after a while is left to the gather tick.
 void CWedgeDlg::ReadScan()
 {
     DWORD dwStart = ::GetTickCount();
@@ -43,7 +46,7 @@ void CWedgeDlg::ReadScan()
     while (m_port.ReadAvailable(strScan) == 0) {
         if (!m_port.IsReceiving())
             return;
-        if (::GetTickCount() - dwStart >= 30) {
+        if (::GetTickCount() - dwStart >= kReadOnMs) {
             SetTimer(GATHER_TIMER, USER_TIMER_MINIMUM);
             return;
         }
