@@ -63,8 +63,9 @@ public:
     // piece (that one only) to come back whole.
     int ReadAvailable(CString& strText, UINT nCodePage = CP_ACP);
     // Bytes are gathered that no call has handed back yet: a scan still
-    // arriving, or the first bytes of a character that waits.
-    BOOL IsReceiving() const { return !m_strRxBuffer.IsEmpty(); }
+    // arriving. The first bytes of a character that waits do not count: they
+    // wait for the next poll.
+    BOOL IsReceiving() const { return m_strRxBuffer.GetLength() > m_nWaited; }
     // Drops what was gathered: it belongs to the line just closed.
     void Close() override;
 
