@@ -193,6 +193,8 @@ BOOL CBufferedCommPort::Reopen()
 void CBufferedCommPort::Close()
 {
     m_strRxBuffer.Empty();
+    m_nWaited = 0;
+    m_nQuietReads = 0;
     CCommPort::Close();
 }
 
@@ -224,23 +226,42 @@ static int IncompleteTail(const CString& strText, UINT nCodePage)
     return i - n;
 }
 
-int CBufferedCommPort::ReadAvailable(CString& strText, UINT nCodePage)
+DWORD CBufferedCommPort::ReadMore()
 {
-    char area[256];
-    DWORD n = Read(area, 254);
-    int nWaited = m_strRxBuffer.GetLength();
+    char area[kPieceBytes];
+    DWORD n = Read(area, kPieceBytes - m_strRxBuffer.GetLength());
     // A NUL cannot stand in the text; drop it alone and keep what follows.
     for (DWORD i = 0; i < n; i++) {
         if (area[i] != '\0')
             m_strRxBuffer += area[i];
     }
+    return n;
+}
+
+int CBufferedCommPort::ReadAvailable(CString& strText, UINT nCodePage)
+{
+    strText.Empty();
+    // A device sends a scan without a pause, but a USB adapter may hold bytes
+    // back for 16 ms: the scan has ended once two reads in a row find the line
+    // quiet.
+    for (int nReads = 0; nReads < 3 && m_nQuietReads < 2 && !IsFull(); nReads++) {
+        m_nQuietReads = ReadMore() == 0 ? m_nQuietReads + 1 : 0;
+        if (m_strRxBuffer.IsEmpty()) {   // nothing gathered: an idle line
+            m_nQuietReads = 0;
+            return 0;
+        }
+    }
+    if (m_nQuietReads < 2 && !IsFull())
+        return 0;
+    m_nQuietReads = 0;
     // Bytes that waited once go now, complete or not: what cannot be decoded
     // is dropped when the text is typed.
     int nTail = IncompleteTail(m_strRxBuffer, nCodePage);
-    if (nTail > m_strRxBuffer.GetLength() - nWaited)
+    if (nTail > m_strRxBuffer.GetLength() - m_nWaited)
         nTail = 0;
     int nLength = m_strRxBuffer.GetLength() - nTail;
     strText = m_strRxBuffer.Left(nLength);
     m_strRxBuffer = m_strRxBuffer.Right(nTail);
+    m_nWaited = nTail;
     return nLength;
 }

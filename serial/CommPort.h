@@ -58,16 +58,30 @@ public:
     // Opens the line last given to OpenPort again, with the same settings,
     // showing nothing: for a device that may come back.
     BOOL Reopen();
-    // One read of at most 254 bytes; hands back what came, as text in the code
-    // page, and its length. The first bytes of a character that the read cut
-    // off wait for the next call (one call only) to come back whole.
+    // Gathers what the line delivers into the receive buffer, at most 254
+    // bytes a piece: one read, and while bytes are gathered up to two more.
+    // Once two reads in a row (20 ms) find the line quiet, or the piece is
+    // full, hands the piece back as text in the code page and returns its
+    // length; while the line still delivers, hands back nothing and returns 0.
+    // The first bytes of a character that the piece cut off wait for the next
+    // piece (that one only) to come back whole.
     int ReadAvailable(CString& strText, UINT nCodePage = CP_ACP);
-    // Drops the first bytes of a character that waited: they belong to the line
-    // just closed.
+    // Bytes are gathered that no call has handed back yet: a scan still
+    // arriving. The first bytes of a character that waits do not count: they
+    // wait for the next poll.
+    BOOL IsReceiving() const { return m_strRxBuffer.GetLength() > m_nWaited; }
+    // Drops what was gathered: it belongs to the line just closed.
     void Close() override;
 
 private:
+    static const int kPieceBytes = 254;
+    // One read of what the piece has room for; how many bytes the line delivered.
+    DWORD ReadMore();
+    bool IsFull() const { return m_strRxBuffer.GetLength() >= kPieceBytes; }
+
     CString m_strRxBuffer;
+    int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
+    int m_nQuietReads = 0;   // the reads in a row that found the line quiet while gathering
     struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; };
     LineSettings m_line = {};
 };

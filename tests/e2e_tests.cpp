@@ -78,6 +78,22 @@ TEST_F(EndToEnd, AScanIsTypedIntoTheForegroundWindowAfterAnOpenThatSavesAndHides
     EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
 }
 
+TEST_F(EndToEnd, ScansSentByteByByteAtRandomMomentsOfThePollAreEachTypedInOnePiece)
+{
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    for (int i = 0; i < 10; i++) {
+        Sleep(rand() % 300);
+        std::string scan = VirtualLine::Burst(11 + i * 3) + "\r";
+        sink.text.clear();
+        VirtualLine::Send("COM1", scan, 1.0);   // 9600 baud
+        ASSERT_TRUE(sink.WaitForChars(scan.size()));
+        EXPECT_EQ(p.Text(IDC_EDIT_LASTSCAN), scan);   // not a second piece alone
+    }
+}
+
 TEST_F(EndToEnd, AScanWhileTheProgramItselfIsInTheForegroundIsShownButNotTyped)
 {
     Program p;

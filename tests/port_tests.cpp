@@ -112,12 +112,16 @@ TEST_F(PortControl, APortThatCannotBeOpenedLeavesTheWindowAsItWas)
     EXPECT_TRUE(VirtualLine::PortFree("COM1"));
 }
 
-TEST_F(PortControl, AScanIsShownTypedAndBeepedOnceAndTheDisplayKeepsIt)
+TEST_F(PortControl, AScanInManyReadsIsShownTypedAndBeepedOnceWholeAndTheDisplayKeepsIt)
 {
     ScanningWindow w(" COM 12 ");   // trimmed, spaces removed: COM12:
     ASSERT_FALSE(VirtualLine::PortFree("COM12"));
+    // Read on within a tick, and by the gather timer after it.
+    std::unique_ptr<SlowReads> slow;
+    w.OnWindowThread([&] { slow.reset(new SlowReads); });
     VirtualLine::Send("COM12", "4006381333931\r\n");
     ASSERT_TRUE(w.sink.WaitForChars(14));
+    w.OnWindowThread([&] { slow.reset(); });
     Wait(w.sink, 400);
     EXPECT_EQ(w.sink.text, L"4006381333931\r");
     EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONASTERISK });

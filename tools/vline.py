@@ -80,10 +80,18 @@ class Line:
         self.near_fd = os.open(self.near, flags)
         self.far_fd = os.open(self.far, flags)  # non-blocking: READFAR must not hang
 
-    def write(self, data, timeout=5.0):
-        """Write all of data to FAR (the line may be full if nobody reads NEAR)."""
+    def write(self, data, timeout=5.0, ms_per_byte=0.0):
+        """Write all of data to FAR (the line may be full if nobody reads NEAR);
+        with ms_per_byte, one byte at a time at that pace, as a device on a
+        real line sends them (about 1 ms a byte at 9600 baud)."""
         if self.far_fd is None:
             raise RuntimeError("%s is dropped" % self.name)
+        if ms_per_byte:
+            start = time.monotonic()
+            for i in range(len(data)):
+                time.sleep(max(0.0, start + i * ms_per_byte / 1000 - time.monotonic()))
+                self.write(data[i:i + 1], timeout)
+            return len(data)
         view = memoryview(data)
         while view:
             if not select.select([], [self.far_fd], [], timeout)[1]:
@@ -200,13 +208,14 @@ def answer(lines, request):
         return "ERR unknown line"
     line = lines[args[0].upper()]
     if cmd == "WRITE":
-        if len(args) > 2:
-            return "ERR usage: WRITE <name> <hex>"
+        if len(args) > 3:
+            return "ERR usage: WRITE <name> <hex> [<ms per byte>]"
         try:
             data = bytes.fromhex(args[1] if len(args) > 1 else "")
+            pace = float(args[2]) if len(args) > 2 else 0.0
         except ValueError:
-            return "ERR bad hex"
-        return "OK %d" % line.write(data)
+            return "ERR bad hex or pace"
+        return "OK %d" % line.write(data, ms_per_byte=pace)
     if cmd == "TERMIOS":
         return "OK " + " ".join("%s=%s" % kv for kv in line.settings().items())
     return "OK " + line.read_far().hex()

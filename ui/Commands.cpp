@@ -53,7 +53,6 @@ void CWedgeDlg::ShowFromTray()
         ShowWindow(SW_RESTORE);
         ShowOwnedPopups(TRUE);
     }
-    m_strLastScan = m_strLastNonEmpty;
     UpdateData(FALSE);
 }
 

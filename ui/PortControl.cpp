@@ -149,6 +149,7 @@ void CWedgeDlg::ClosePort()
     UpdateData(TRUE);
     KillTimer(m_nPollTimer);
     KillTimer(m_nBlinkTimer);
+    KillTimer(GATHER_TIMER);   // what it would read on went with the port
     EnableSettings(true);
     ShowPortState(PORT_CLOSED);
     UpdateData(FALSE);

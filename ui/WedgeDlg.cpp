@@ -107,8 +107,8 @@ void CWedgeDlg::OnPaint()
         return;
     }
     PaintBackground(dc.m_hDC, rect);
-    // A text that changed without an exchange (the blink tick's Last Scan)
-    // shows now; unchanged texts are not set again, so this paints nothing more.
+    // The displays show their members again, whatever was written to them
+    // since; unchanged texts are not set again, so this paints nothing more.
     // The lists are left alone: they hold what the user is choosing.
     CDataExchange dx(this, FALSE);
     DoDisplayExchange(&dx);

@@ -11,8 +11,10 @@
 class CTrayIcon;
 class CScanRulesDlg;
 
-// Id 3 is left unused: tests post it as the tick of no timer.
-enum { POLL_TIMER = 1, BLINK_TIMER = 2, KEY_DELAY_TIMER = 5 };
+// The gather timer ticks once, to read on a scan still arriving; the key
+// delay timer types one character a tick. Id 3 is left unused: tests post it
+// as the tick of no timer.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, GATHER_TIMER = 4, KEY_DELAY_TIMER = 5 };
 
 // The beep after a typed text; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -46,8 +48,6 @@ private:
     CTrayIcon* m_pTrayIcon = NULL;
     BOOL m_bHidden = FALSE;
     int m_nBlinkCount = 0;
-    CString m_strCurrentRead;
-    CString m_strLastNonEmpty;
     CComboBox m_comboPort;
     CComboBox m_comboBaudRate;
     CComboBox m_comboDataBits;
@@ -70,6 +70,8 @@ private:
     CTransparentStatic m_labelFlowControl;
     CComboBox m_comboFlowControl;
     CEdit m_editLastScan;
+    // What the latest scan typed, or the scan as received when it typed
+    // nothing (a longer burst: its last piece); set by ReadScan alone.
     CString m_strLastScan;
     HICON* m_pIconSet;
     PortState m_portState = PORT_CLOSED;   // what ShowPortState last showed
@@ -103,6 +105,7 @@ private:
     void FindLostPort();
     // Timers
     void OnTimer(UINT_PTR nIDEvent);
+    void ReadScan();
     // Scan rules
     void OnScanRules();
     void TakeRules(LPCSTR pszWhenFaulty);

@@ -72,7 +72,7 @@ LRESULT CALLBACK KeySink::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPa
     KeySink* self = (KeySink*)GetWindowLongPtrW(hWnd, GWLP_USERDATA);
     if (self != NULL && (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR ||
                          msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP)) {
-        self->events.push_back({ msg, wParam, lParam });
+        self->events.push_back({ msg, wParam, lParam, GetMessageTime() });
         if (msg == WM_CHAR)
             self->text += (wchar_t)wParam;
         return 0;

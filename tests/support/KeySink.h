@@ -6,7 +6,8 @@
 
 class KeySink {
 public:
-    struct Event { UINT msg; WPARAM wParam; LPARAM lParam; };
+    // time: GetMessageTime, when the key was put into the input stream (ms)
+    struct Event { UINT msg; WPARAM wParam; LPARAM lParam; LONG time; };
 
     KeySink();
     ~KeySink();

@@ -73,6 +73,12 @@ BOOL WINAPI FailRead(HANDLE, LPVOID, DWORD, LPDWORD pdwRead, LPOVERLAPPED)
     return FALSE;
 }
 
+BOOL WINAPI ReadTwoBytes(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
+{
+    Sleep(10);
+    return g_realPortReads.pfnReadFile(hFile, pBuffer, dwCount < 2 ? dwCount : 2, pdwRead, pOverlapped);
+}
+
 BOOL WINAPI CountClear(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat)
 {
     g_pReads->nClears++;
@@ -153,4 +159,15 @@ FailingReads::~FailingReads()
 {
     g_portReads = g_realPortReads;
     g_pReads = NULL;
+}
+
+SlowReads::SlowReads()
+{
+    g_realPortReads = g_portReads;
+    g_portReads.pfnReadFile = ReadTwoBytes;
+}
+
+SlowReads::~SlowReads()
+{
+    g_portReads = g_realPortReads;
 }

@@ -1,6 +1,6 @@
 // Stand-ins for the calls whose effect Wine does not let a test see or cause:
 // message boxes, the tray shell, the beep, a registry that refuses writing, a
-// desktop that takes no keys and a serial driver whose device is gone.
+// desktop that takes no keys and a serial driver whose device is gone or slow.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -68,3 +68,7 @@ public:
     DWORD error;
     int nClears = 0;
 };
+
+// Port reads of at most two bytes, each 10 ms after the last: a line on which
+// a scan is still arriving while it is read.
+struct SlowReads { SlowReads(); ~SlowReads(); };

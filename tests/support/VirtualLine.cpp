@@ -31,7 +31,7 @@ std::string VirtualLine::Request(const std::string& line)
     return reply;
 }
 
-void VirtualLine::Send(const std::string& port, const std::string& bytes)
+void VirtualLine::Send(const std::string& port, const std::string& bytes, double msPerByte)
 {
     std::string hex;
     char buf[3];
@@ -39,7 +39,7 @@ void VirtualLine::Send(const std::string& port, const std::string& bytes)
         snprintf(buf, sizeof buf, "%02x", c);
         hex += buf;
     }
-    std::string reply = Request("WRITE " + port + " " + hex);
+    std::string reply = Request("WRITE " + port + " " + hex + (msPerByte ? " " + std::to_string(msPerByte) : ""));
     if (reply.compare(0, 2, "OK") != 0)
         throw std::runtime_error("virtual line write failed: " + reply);
 }

@@ -7,7 +7,8 @@
 
 namespace VirtualLine {
 // Sends the bytes from the device end of the line; they arrive at the port.
-void Send(const std::string& port, const std::string& bytes);
+// With msPerByte, one at a time at that pace, as on a real line.
+void Send(const std::string& port, const std::string& bytes, double msPerByte = 0);
 // nBytes of digits and letters, each typed by one key (with Shift at most).
 std::string Burst(size_t nBytes);
 // The settings of the port's tty: speed, csize, parenb, parodd, cmspar,
