@@ -87,33 +87,6 @@ bool ShiftThatTypes(BYTE bVk, bool& bShift, bool bCapsLock, WCHAR wch, HKL hkl)
 
 } // namespace
 
-std::wstring DecodeText(const CString& strText, UINT nCodePage)
-{
-    std::wstring text;
-    LPCSTR psz = strText;
-    int n = strText.GetLength();
-    for (int i = 0; i < n;) {
-        // The shortest run of bytes that makes one character: one, a lead
-        // byte and its trail, or a UTF-8 sequence.
-        WCHAR wch[2];
-        int nBytes = 1, nChars = 0;
-        for (; nBytes <= 4 && i + nBytes <= n; nBytes++) {
-            nChars = ::MultiByteToWideChar(nCodePage, MB_ERR_INVALID_CHARS, psz + i, nBytes, wch, 2);
-            if (nChars == 1 || (nChars == 2 && IS_SURROGATE_PAIR(wch[0], wch[1])))
-                break;
-            nChars = 0;
-        }
-        if (nChars == 0) {   // no character starts here: this byte alone is dropped
-            i++;
-            continue;
-        }
-        i += nBytes;
-        if (wch[0] < 0x80 || wch[0] >= 0xA0)   // C1 controls type nothing
-            text.append(wch, nChars);
-    }
-    return text;
-}
-
 std::vector<KeyEvent> TranslateChar(WCHAR wch, HKL hkl, bool bCapsLock)
 {
     // Backspace, tab, Enter and Escape have their own code as key code; the
@@ -236,11 +209,6 @@ bool TypeKeys(const std::wstring& text)
             return false;
     }
     return true;
-}
-
-bool TypeText(const CString& strText)
-{
-    return TypeKeys(DecodeText(strText, CP_ACP));
 }
 
 size_t FirstCharLength(const std::wstring& text)

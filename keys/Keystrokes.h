@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <string>
 #include <vector>
-#include "../fw/String.h"
 
 // One synthesised key stroke. wch is 0 for a virtual-key event; otherwise the
 // stroke types that Unicode character whatever the layout (bVk is then 0).
@@ -13,12 +12,6 @@ struct KeyEvent {
     WCHAR wch;
     bool operator==(const KeyEvent& o) const { return bVk == o.bVk && bUp == o.bUp && wch == o.wch; }
 };
-
-// The characters a received text stands for in the code page, decoded as a
-// whole: a character of two to four bytes (a double-byte code page, UTF-8)
-// comes out as one. Bytes that stand for no character, and C1 controls, are
-// dropped.
-std::wstring DecodeText(const CString& strText, UINT nCodePage);
 
 // The events that type one character on the keyboard layout hkl, with Caps
 // Lock on or off, in sending order: none, two, or four with Shift.
@@ -49,8 +42,6 @@ extern Desktop g_desktop;
 // program), or when the system took fewer events than it was given: typing
 // stops there.
 bool TypeKeys(const std::wstring& text);
-// The same for a received text, decoded with the ANSI code page.
-bool TypeText(const CString& strText);
 // How many of the text's first code units make its first character: two for
 // the halves of one beyond the first 65536, which are typed together.
 size_t FirstCharLength(const std::wstring& text);

@@ -195,12 +195,14 @@ void CBufferedCommPort::Close()
     m_strRxBuffer.Empty();
     m_nWaited = 0;
     m_nQuietReads = 0;
+    m_bCut = false;
+    m_bWaitTimeouts = false;   // a new open sets the line's usual timeouts
     CCommPort::Close();
 }
 
 // How many bytes at the end of the text begin a character that is not complete:
 // a lead byte of a double-byte code page, or the first bytes of a UTF-8 sequence.
-static int IncompleteTail(const CString& strText, UINT nCodePage)
+static int IncompleteTail(const CString& strText, int nLength, UINT nCodePage)
 {
     if (nCodePage == CP_ACP)
         nCodePage = ::GetACP();
@@ -208,14 +210,14 @@ static int IncompleteTail(const CString& strText, UINT nCodePage)
     if (!::GetCPInfo(nCodePage, &info) || info.MaxCharSize == 1)
         return 0;
     const unsigned char* p = (const unsigned char*)(LPCSTR)strText;
-    int n = strText.GetLength();
+    int n = nLength;
     if (nCodePage == CP_UTF8) {
         // The last byte that is no continuation byte says how long its sequence is.
         for (int i = n - 1; i >= 0 && i >= n - 3; i--) {
             if ((p[i] & 0xC0) == 0x80)
                 continue;
-            int nLength = p[i] >= 0xF0 ? 4 : p[i] >= 0xE0 ? 3 : p[i] >= 0xC0 ? 2 : 1;
-            return nLength > n - i ? n - i : 0;
+            int nSequence = p[i] >= 0xF0 ? 4 : p[i] >= 0xE0 ? 3 : p[i] >= 0xC0 ? 2 : 1;
+            return nSequence > n - i ? n - i : 0;
         }
         return 0;
     }
@@ -226,10 +228,25 @@ static int IncompleteTail(const CString& strText, UINT nCodePage)
     return i - n;
 }
 
-DWORD CBufferedCommPort::ReadMore()
+DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
 {
-    char area[kPieceBytes];
-    DWORD n = Read(area, kPieceBytes - m_strRxBuffer.GetLength());
+    // Waiting for a first byte, a read ends once the bytes that came pause
+    // for 10 ms; gathering, each read waits 10 ms at most.
+    bool bWait = dwWaitMs != 0;
+    if (bWait != m_bWaitTimeouts) {
+        COMMTIMEOUTS timeouts = { bWait ? 10u : 0u, 0, bWait ? dwWaitMs : 10u, 0, 10 };
+        ::SetCommTimeouts(m_hComm, &timeouts);
+        m_bWaitTimeouts = bWait;
+    }
+    char area[kScanBytes];
+    DWORD dwRoom = kScanBytes - m_strRxBuffer.GetLength();
+    DWORD n = Read(area, dwRoom < kReadBytes ? dwRoom : kReadBytes);
+    // A full read leaves more in the driver, at 115200 baud some 115 bytes
+    // every 10 ms: all it holds comes at once, so the reads keep up.
+    DWORD dwErrors = 0;
+    COMSTAT stat = {};
+    if (n == kReadBytes && g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat) && stat.cbInQue > 0)
+        n += Read(area + n, stat.cbInQue < dwRoom - n ? stat.cbInQue : dwRoom - n);
     // A NUL cannot stand in the text; drop it alone and keep what follows.
     for (DWORD i = 0; i < n; i++) {
         if (area[i] != '\0')
@@ -238,30 +255,98 @@ DWORD CBufferedCommPort::ReadMore()
     return n;
 }
 
-int CBufferedCommPort::ReadAvailable(CString& strText, UINT nCodePage)
+// A line that has delivered without a pause for longer than a scan takes to
+// arrive (a scale in continuous mode): waiting for it to go quiet would hold
+// its values back, and a scan that long is cut at a line end anyway.
+bool CBufferedCommPort::IsStream() const
 {
-    strText.Empty();
+    return m_strRxBuffer.GetLength() >= kReadBytes && ::GetTickCount() - m_dwArriving >= 300;
+}
+
+static bool IsLineEnd(char ch)
+{
+    return ch == '\r' || ch == '\n' || ch == '\x03';
+}
+
+void CBufferedCommPort::HandBack(int nLength, UINT nCodePage, std::wstring& scan)
+{
+    // Bytes that waited once go now, complete or not: what cannot be decoded
+    // is dropped.
+    int nTail = IncompleteTail(m_strRxBuffer, nLength, nCodePage);
+    if (nTail > nLength - m_nWaited)
+        nTail = 0;
+    nLength -= nTail;
+    scan = DecodeText(m_strRxBuffer.Left(nLength), nCodePage);
+    m_strRxBuffer = m_strRxBuffer.Right(m_strRxBuffer.GetLength() - nLength);
+    m_nWaited = nTail;
+    m_dwArriving = ::GetTickCount();
+}
+
+ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, DWORD dwWaitMs)
+{
+    scan.clear();
+    m_bCut = false;
+    if (!IsOpen())
+        return READ_IDLE;
     // A device sends a scan without a pause, but a USB adapter may hold bytes
     // back for 16 ms: the scan has ended once two reads in a row find the line
     // quiet.
     for (int nReads = 0; nReads < 3 && m_nQuietReads < 2 && !IsFull(); nReads++) {
-        m_nQuietReads = ReadMore() == 0 ? m_nQuietReads + 1 : 0;
+        // The first bytes of a character that waits wait for the next scan
+        // as long as an idle line waits for a first byte.
+        bool bIdle = m_strRxBuffer.GetLength() == m_nWaited;
+        DWORD n = ReadMore(bIdle ? dwWaitMs : 0);
+        m_nQuietReads = n == 0 ? m_nQuietReads + 1 : 0;
         if (m_strRxBuffer.IsEmpty()) {   // nothing gathered: an idle line
             m_nQuietReads = 0;
-            return 0;
+            return IsLost() ? READ_LOST : READ_IDLE;
         }
+        if (bIdle)
+            m_dwArriving = ::GetTickCount();
     }
-    if (m_nQuietReads < 2 && !IsFull())
-        return 0;
+    // A scan that ended, or a stream's or a full buffer's lines: an unfinished
+    // line waits, unless the buffer is full of it.
+    int nLength = m_strRxBuffer.GetLength();
+    if (m_nQuietReads < 2) {
+        if (!IsFull() && !IsStream())
+            return READ_ARRIVING;
+        int nEnd = nLength;
+        while (nEnd > 0 && !IsLineEnd(m_strRxBuffer[nEnd - 1]))
+            nEnd--;
+        if (nEnd > 0)
+            nLength = nEnd;
+        else if (!IsFull())
+            return READ_ARRIVING;
+    }
+    m_bCut = m_nQuietReads < 2;
     m_nQuietReads = 0;
-    // Bytes that waited once go now, complete or not: what cannot be decoded
-    // is dropped when the text is typed.
-    int nTail = IncompleteTail(m_strRxBuffer, nCodePage);
-    if (nTail > m_strRxBuffer.GetLength() - m_nWaited)
-        nTail = 0;
-    int nLength = m_strRxBuffer.GetLength() - nTail;
-    strText = m_strRxBuffer.Left(nLength);
-    m_strRxBuffer = m_strRxBuffer.Right(nTail);
-    m_nWaited = nTail;
-    return nLength;
+    HandBack(nLength, nCodePage, scan);
+    return scan.empty() ? READ_IDLE : READ_SCAN;   // what waits, or what makes no character
+}
+
+std::wstring DecodeText(const CString& strText, UINT nCodePage)
+{
+    std::wstring text;
+    LPCSTR psz = strText;
+    int n = strText.GetLength();
+    for (int i = 0; i < n;) {
+        // The shortest run of bytes that makes one character: one, a lead
+        // byte and its trail, or a UTF-8 sequence.
+        WCHAR wch[2];
+        int nBytes = 1, nChars = 0;
+        for (; nBytes <= 4 && i + nBytes <= n; nBytes++) {
+            nChars = ::MultiByteToWideChar(nCodePage, MB_ERR_INVALID_CHARS, psz + i, nBytes, wch, 2);
+            if (nChars == 1 || (nChars == 2 && IS_SURROGATE_PAIR(wch[0], wch[1])))
+                break;
+            nChars = 0;
+        }
+        if (nChars == 0) {   // no character starts here: this byte alone is dropped
+            i++;
+            continue;
+        }
+        i += nBytes;
+        if (wch[0] < 0x80 || wch[0] >= 0xA0)   // C1 controls type nothing
+            text.append(wch, nChars);
+    }
+    return text;
 }

@@ -2,6 +2,7 @@
 // buffered variant through which the program opens the line and polls it.
 #pragma once
 #include <windows.h>
+#include <string>
 #include "../fw/String.h"
 
 class CCommPort {
@@ -47,6 +48,14 @@ struct PortReads {
 };
 extern PortReads g_portReads;
 
+// What one call of ReadAvailable found on the line.
+enum ReadResult {
+    READ_IDLE,       // nothing arrived
+    READ_ARRIVING,   // a scan is arriving: call again soon
+    READ_SCAN,       // a scan is handed back
+    READ_LOST,       // the device has gone, and nothing it sent is left
+};
+
 class CBufferedCommPort : public CCommPort {
 public:
     // Opens the port for reading only.
@@ -58,33 +67,52 @@ public:
     // Opens the line last given to OpenPort again, with the same settings,
     // showing nothing: for a device that may come back.
     BOOL Reopen();
-    // Gathers what the line delivers into the receive buffer, at most 254
-    // bytes a piece: one read, and while bytes are gathered up to two more.
-    // Once two reads in a row (20 ms) find the line quiet, or the piece is
-    // full, hands the piece back as text in the code page and returns its
-    // length; while the line still delivers, hands back nothing and returns 0.
-    // The first bytes of a character that the piece cut off wait for the next
-    // piece (that one only) to come back whole.
-    int ReadAvailable(CString& strText, UINT nCodePage = CP_ACP);
-    // Bytes are gathered that no call has handed back yet: a scan still
-    // arriving. The first bytes of a character that waits do not count: they
+    // Gathers what the line delivers into the receive buffer and hands back
+    // whole scans, decoded in the code page. A scan ends once two reads in a
+    // row (20 ms) find the line quiet, or at 4096 bytes; a line that delivers
+    // without a pause for 300 ms is a stream, handed back at its last line
+    // end (CR, LF or ETX) once 254 bytes wait, the unfinished line kept. One
+    // call makes at most three reads of 10 ms; a read takes all the driver
+    // holds. With dwWaitMs, a call that finds the line idle waits up to that
+    // long for its first byte instead of 10 ms. The first bytes of a
+    // character cut off at a scan's end wait for the next scan (that one
+    // only) to come back whole.
+    ReadResult ReadAvailable(std::wstring& scan, UINT nCodePage = CP_ACP, DWORD dwWaitMs = 0);
+    // A scan is still arriving: bytes are gathered that no call has handed
+    // back yet, or the last call cut what it handed back (a stream, a full
+    // buffer). The first bytes of a character that waits do not count: they
     // wait for the next poll.
-    BOOL IsReceiving() const { return m_strRxBuffer.GetLength() > m_nWaited; }
+    BOOL IsReceiving() const { return m_strRxBuffer.GetLength() > m_nWaited || m_bCut; }
     // Drops what was gathered: it belongs to the line just closed.
     void Close() override;
 
 private:
-    static const int kPieceBytes = 254;
-    // One read of what the piece has room for; how many bytes the line delivered.
-    DWORD ReadMore();
-    bool IsFull() const { return m_strRxBuffer.GetLength() >= kPieceBytes; }
+    static const int kReadBytes = 254;
+    static const int kScanBytes = 4096;
+    // One read of what the driver holds, at most what the scan has room for;
+    // how many bytes the line delivered.
+    DWORD ReadMore(DWORD dwWaitMs);
+    bool IsFull() const { return m_strRxBuffer.GetLength() >= kScanBytes; }
+    bool IsStream() const;
+    // Hands back the first nLength bytes of the buffer, less the first bytes
+    // of a character cut off there, which wait.
+    void HandBack(int nLength, UINT nCodePage, std::wstring& scan);
 
     CString m_strRxBuffer;
     int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
     int m_nQuietReads = 0;   // the reads in a row that found the line quiet while gathering
+    DWORD m_dwArriving = 0;   // when the bytes gathered began to arrive
+    bool m_bWaitTimeouts = false;   // the line's timeouts wait for a first byte
+    bool m_bCut = false;   // the last call handed back a piece of what was still arriving
     struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; };
     LineSettings m_line = {};
 };
+
+// The characters a received text stands for in the code page, decoded as a
+// whole: a character of two to four bytes (a double-byte code page, UTF-8)
+// comes out as one. Bytes that stand for no character, and C1 controls, are
+// dropped.
+std::wstring DecodeText(const CString& strText, UINT nCodePage);
 
 extern const char kPortCannotBeOpened[];
 extern const char kLineSettingsNotSupported[];

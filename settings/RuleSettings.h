@@ -11,4 +11,5 @@ struct RuleSettings {
     CString m_strNoMatch;       // "Type": a line the pattern misses is typed as received; else dropped
     CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
     CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
+    CString m_strAtOnce;        // "1": each scan is typed as soon as it has arrived, not at the next poll
 };

@@ -1,6 +1,7 @@
 // The port object on real pty-backed serial lines under Wine: what it applies
 // to the line, what it hands back, and how it fails.
 #include <gtest/gtest.h>
+#include <thread>
 #include "../serial/CommPort.h"
 #include "support/Recorders.h"
 #include "support/VirtualLine.h"
@@ -19,13 +20,19 @@ protected:
         VirtualLine::Send("COM1", bytes);
         Sleep(settleMs);
     }
-    std::string ReadAll(CBufferedCommPort& port)
+    // Every scan the port hands back until the line is idle, as a poll reads
+    // them: what waits for the rest of a character waits for the next poll.
+    std::vector<std::wstring> ReadScans(CBufferedCommPort& port, UINT nCodePage = CP_ACP)
     {
-        std::string all;
-        CString text;
-        while (port.ReadAvailable(text) > 0)
-            all.append((LPCSTR)text, text.GetLength());
-        return all;
+        std::vector<std::wstring> scans;
+        std::wstring scan;
+        for (ReadResult r; (r = port.ReadAvailable(scan, nCodePage)) != READ_IDLE;) {
+            if (r == READ_SCAN)
+                scans.push_back(scan);
+            if (r == READ_SCAN && !port.IsReceiving())
+                break;
+        }
+        return scans;
     }
     MessageBoxRecorder boxes;
 };
@@ -50,9 +57,9 @@ TEST(ClosedPort, ReadsAndWritesNothingAndClosesQuietly)
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.Read(buf, sizeof buf), 0u);
     EXPECT_EQ(port.Write("x", 1), 0u);
-    CString text("stale");
-    EXPECT_EQ(port.ReadAvailable(text), 0);
-    EXPECT_STREQ(text, "");
+    std::wstring text = L"stale";
+    EXPECT_EQ(port.ReadAvailable(text), READ_IDLE);
+    EXPECT_EQ(text, L"");
     port.Close();
     port.Close();
     EXPECT_FALSE(port.IsOpen());
@@ -124,11 +131,9 @@ TEST_F(SerialLine, DiscardsWhatArrivedBeforeTheOpen)
     Send("OLD-DATA\r");
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
-    CString text;
-    EXPECT_EQ(port.ReadAvailable(text), 0);
+    EXPECT_TRUE(ReadScans(port).empty());
     Send("NEW\r");
-    EXPECT_EQ(port.ReadAvailable(text), 4);
-    EXPECT_STREQ(text, "NEW\r");
+    EXPECT_EQ(ReadScans(port), std::vector<std::wstring>{ L"NEW\r" });
 }
 
 TEST_F(SerialLine, HandsBackAScanWithItsLineEndsUnchanged)
@@ -136,11 +141,11 @@ TEST_F(SerialLine, HandsBackAScanWithItsLineEndsUnchanged)
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
     Send("12345\r\n");
-    CString text;
-    EXPECT_EQ(port.ReadAvailable(text), 7);
-    EXPECT_STREQ(text, "12345\r\n");
-    EXPECT_EQ(port.ReadAvailable(text), 0);
-    EXPECT_STREQ(text, "");
+    std::wstring text;
+    EXPECT_EQ(port.ReadAvailable(text), READ_SCAN);
+    EXPECT_EQ(text, L"12345\r\n");
+    EXPECT_EQ(port.ReadAvailable(text), READ_IDLE);
+    EXPECT_EQ(text, L"");
 }
 
 TEST_F(SerialLine, EveryByteValueFromOneTo255RoundTrips)
@@ -150,26 +155,54 @@ TEST_F(SerialLine, EveryByteValueFromOneTo255RoundTrips)
     std::string all;
     for (int c = 1; c < 256; c++) all += (char)c;
     Send(all, 300);
-    EXPECT_EQ(ReadAll(port), all);
+    EXPECT_EQ(ReadScans(port, 1252), std::vector<std::wstring>{ DecodeText(all.c_str(), 1252) });
 }
 
-TEST_F(SerialLine, ABurstComesBackAtMost254BytesACall)
+// A long 2D code (an ID card's PDF417 holds 300 to 700 bytes) comes in many
+// reads; what passes 4096 bytes without a pause is cut at its last line end.
+TEST_F(SerialLine, AScanComesBackWholeUpTo4096BytesAndLongerOnesAtLineEnds)
 {
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 115200, 8, NOPARITY, ONESTOPBIT));
-    std::string burst;
-    for (int i = 0; i < 600; i++) burst += (char)('A' + i % 26);
-    Send(burst, 400);
-    CString text;
-    std::string got;
-    ASSERT_EQ(port.ReadAvailable(text), 254);
-    got.append((LPCSTR)text, 254);
-    ASSERT_EQ(port.ReadAvailable(text), 254);
-    got.append((LPCSTR)text, 254);
-    ASSERT_EQ(port.ReadAvailable(text), 92);
-    got.append((LPCSTR)text, 92);
-    EXPECT_EQ(got, burst);
-    EXPECT_EQ(port.ReadAvailable(text), 0);
+    std::string scan = VirtualLine::Burst(600) + "\r";
+    Send(scan, 400);
+    EXPECT_EQ(ReadScans(port), std::vector<std::wstring>{ std::wstring(scan.begin(), scan.end()) });
+
+    std::string line = VirtualLine::Burst(3000) + "\r", rest = VirtualLine::Burst(2000) + "\r";
+    Send(line + rest, 400);
+    EXPECT_EQ(ReadScans(port), (std::vector<std::wstring>{ std::wstring(line.begin(), line.end()),
+                                                           std::wstring(rest.begin(), rest.end()) }));
+    std::string noEnd = VirtualLine::Burst(5000);
+    Send(noEnd, 400);
+    std::vector<std::wstring> pieces = ReadScans(port);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0].size(), 4096u);
+    EXPECT_EQ(pieces[0] + pieces[1], std::wstring(noEnd.begin(), noEnd.end()));
+}
+
+// A scale in continuous mode never pauses: its lines are handed back at line
+// ends while it streams, each line whole.
+TEST_F(SerialLine, AStreamWithoutAPauseComesBackInWholeLinesAndNothingIsLost)
+{
+    CBufferedCommPort port;
+    ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    std::string stream;
+    for (int i = 0; i < 60; i++)
+        stream += "ST,GS,+000" + std::to_string(1000 + i).substr(1) + ".5kg\r\n";
+    std::thread device([&] { VirtualLine::Send("COM1", stream, 1.0); });
+    std::wstring all, scan;
+    int nPieces = 0;
+    DWORD dwStart = GetTickCount();
+    while (all.size() < stream.size() && GetTickCount() - dwStart < 10000) {
+        if (port.ReadAvailable(scan) != READ_SCAN)
+            continue;
+        nPieces++;
+        EXPECT_TRUE(scan.back() == L'\n' || scan.back() == L'\r') << "piece " << nPieces;
+        all += scan;
+    }
+    device.join();
+    EXPECT_EQ(all, std::wstring(stream.begin(), stream.end()));
+    EXPECT_GT(nPieces, 1);
 }
 
 TEST_F(SerialLine, ANulByteIsDroppedAloneAndTheRestOfTheReadKept)
@@ -177,19 +210,16 @@ TEST_F(SerialLine, ANulByteIsDroppedAloneAndTheRestOfTheReadKept)
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
     Send(std::string("12\0" "34\0\0" "5\r", 9));
-    CString text;
-    EXPECT_EQ(port.ReadAvailable(text), 6);
-    EXPECT_STREQ(text, "12345\r");
+    EXPECT_EQ(ReadScans(port), std::vector<std::wstring>{ L"12345\r" });
     Send(std::string("\0\0\0", 3));
-    EXPECT_EQ(port.ReadAvailable(text), 0);
-    EXPECT_STREQ(text, "");
+    EXPECT_TRUE(ReadScans(port).empty());
 }
 
 TEST_F(SerialLine, AReadWithNothingWaitingReturnsWithinTensOfMilliseconds)
 {
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
-    CString text;
+    std::wstring text;
     DWORD worst = 0;
     for (int i = 0; i < 10; i++) {
         DWORD start = GetTickCount();
@@ -208,8 +238,7 @@ TEST_F(SerialLine, APortHeldByAnotherObjectCannotBeOpened)
     EXPECT_EQ(boxes.texts, std::vector<std::string>{ kCannotOpen });
     // The holder still reads the line.
     Send("X");
-    CString text;
-    EXPECT_EQ(first.ReadAvailable(text), 1);
+    EXPECT_EQ(ReadScans(first), std::vector<std::wstring>{ L"X" });
 }
 
 TEST_F(SerialLine, ReopeningOnTheSameObjectReleasesTheFirstHandle)
@@ -294,49 +323,61 @@ TEST_F(SerialLine, ACharacterCutByAReadComesBackWholeWithTheNext)
 {
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
-    CString text;
     // Shift-JIS: the lead byte waits for its trail.
     Send("A\x93\xFA\x96");
-    EXPECT_EQ(port.ReadAvailable(text, 932), 3);
-    EXPECT_STREQ(text, "A\x93\xFA");
+    EXPECT_EQ(ReadScans(port, 932), std::vector<std::wstring>{ L"A\u65E5" });
     Send("\x7B-1");
-    EXPECT_EQ(port.ReadAvailable(text, 932), 4);
-    EXPECT_STREQ(text, "\x96\x7B-1");
-    // UTF-8: a sequence cut anywhere waits, for one read only.
+    EXPECT_EQ(ReadScans(port, 932), std::vector<std::wstring>{ L"\u672C-1" });
+    // UTF-8: a sequence cut anywhere waits, for one scan only.
     Send("\xE6\x97");
-    EXPECT_EQ(port.ReadAvailable(text, 65001), 0);
+    EXPECT_TRUE(ReadScans(port, 65001).empty());
     Send("\xA5\xE6");
-    EXPECT_EQ(port.ReadAvailable(text, 65001), 3);
-    EXPECT_STREQ(text, "\xE6\x97\xA5");
-    EXPECT_EQ(port.ReadAvailable(text, 65001), 1);
-    EXPECT_STREQ(text, "\xE6");
+    EXPECT_EQ(ReadScans(port, 65001), std::vector<std::wstring>{ L"\u65E5" });
+    Send("x");
+    EXPECT_EQ(ReadScans(port, 65001), std::vector<std::wstring>{ L"x" });
     // A single-byte code page keeps nothing back.
-    Send("\x93");
-    EXPECT_EQ(port.ReadAvailable(text, 1252), 1);
+    Send("\xE9");
+    EXPECT_EQ(ReadScans(port, 1252), std::vector<std::wstring>{ L"\u00E9" });
 }
 
 TEST_F(SerialLine, AFailedReadIsAcknowledgedAndOnlyAGoneDeviceLosesThePort)
 {
     CBufferedCommPort port;
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
-    CString text;
+    std::wstring text;
     {
         FailingReads reads(ERROR_COUNTER_TIMEOUT);
-        EXPECT_EQ(port.ReadAvailable(text), 0);
+        EXPECT_EQ(port.ReadAvailable(text), READ_IDLE);
         EXPECT_EQ(reads.nClears, 1);
         EXPECT_FALSE(port.IsLost());
     }
     Send("X");
-    EXPECT_EQ(port.ReadAvailable(text), 1);
+    EXPECT_EQ(ReadScans(port), std::vector<std::wstring>{ L"X" });
     for (DWORD dwError : { ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_DEVICE_REMOVED,
                            ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED }) {
         ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
         FailingReads reads(dwError);
-        EXPECT_EQ(port.ReadAvailable(text), 0) << dwError;
+        EXPECT_EQ(port.ReadAvailable(text), READ_LOST) << dwError;
         EXPECT_EQ(reads.nClears, 1) << dwError;
         EXPECT_TRUE(port.IsLost()) << dwError;
     }
     // A new open starts afresh.
     ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
     EXPECT_FALSE(port.IsLost());
+}
+
+TEST(Decoding, EachCodePageGivesItsCharactersWhole)
+{
+    // A trail byte in the ASCII range ("@" after 0x81) is no character of its own.
+    EXPECT_EQ(DecodeText("\x93\xFA\x96\x7B-A1 \x81\x40", 932), L"\u65E5\u672C-A1 \u3000");
+    EXPECT_EQ(DecodeText("\xD6\xD0\xCE\xC4-B2", 936), L"\u4E2D\u6587-B2");
+    EXPECT_EQ(DecodeText("\xE6\x97\xA5\xE6\x9C\xAC-A1 \xF0\x9F\x98\x80", 65001), L"\u65E5\u672C-A1 \U0001F600");
+    EXPECT_EQ(DecodeText("caf\xE9 \x80" "5\r", 1252), L"caf\u00E9 \u20AC" L"5\r");
+}
+
+TEST(Decoding, BytesThatMakeNoCharacterAreDroppedAndTheRestKept)
+{
+    EXPECT_EQ(DecodeText("A\x81\rB\x93", 932), L"A\rB");          // lead bytes without a trail
+    EXPECT_EQ(DecodeText("A\xFF\xE6\x97-\xE6\x97", 65001), L"A-"); // no UTF-8, cut sequences
+    EXPECT_EQ(DecodeText("x\x81\x8D\x9Dy", 1252), L"xy");           // C1 controls type nothing
 }

@@ -23,6 +23,7 @@ BOOL CWedgeDlg::OnInitDialog()
     SetIcon(m_hIcon, FALSE);
     m_editLastScan.SetWindowText("");
     m_nBlinkCount = 0;
+    m_typer.SetWindow(m_hWnd);
     CreateTrayIcon();
     ShowPortState(PORT_CLOSED);
     UpdateData(TRUE);

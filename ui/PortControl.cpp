@@ -137,19 +137,21 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     // At log-on the notification area may come up after the program: the
     // window then hides as soon as the icon is there.
     m_bHideWithTrayIcon = !HideIntoTray() && bAtStart;
+    StartReading();
     // Last, so that the port runs while the box waits for somebody.
     TakeRules("These stored scan rules do not hold and are off:\n");
 }
 
 void CWedgeDlg::ClosePort()
 {
+    m_reader.Stop();
     m_port.Close();
     m_bHideWithTrayIcon = false;
-    StopTyping();
+    m_typer.Stop();
     UpdateData(TRUE);
     KillTimer(m_nPollTimer);
     KillTimer(m_nBlinkTimer);
-    KillTimer(GATHER_TIMER);   // what it would read on went with the port
+    KillTimer(READ_ON_TIMER);   // what it would read on went with the port
     EnableSettings(true);
     ShowPortState(PORT_CLOSED);
     UpdateData(FALSE);
@@ -159,6 +161,7 @@ void CWedgeDlg::ClosePort()
 // blink tick can look for the device again.
 void CWedgeDlg::LosePort()
 {
+    m_reader.Stop();
     m_port.Close();
     ShowPortState(PORT_LOST);
 }
@@ -166,8 +169,10 @@ void CWedgeDlg::LosePort()
 // Once a second while lost: the same line with the same settings, silently.
 void CWedgeDlg::FindLostPort()
 {
-    if (m_port.Reopen())
+    if (m_port.Reopen()) {
         ShowPortState(PORT_OPEN);
+        StartReading();
+    }
 }
 
 void CWedgeDlg::ShowPortState(PortState state)

@@ -1,10 +1,9 @@
 // The poll tick types what the port received and notices a device gone; the
-// gather tick reads on a scan that was still arriving; the blink tick
-// alternates the tray icon, or looks for the lost device again.
+// read-on tick reads on a scan that was still arriving; the blink tick
+// alternates the tray icon, or looks for the lost device again. With
+// ScanAtOnce a thread reads the port instead of the poll tick.
 #include "WedgeDlg.h"
 #include "../tray/TrayIcon.h"
-
-BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 
 // How long a tick reads on a scan still arriving: with a last call's three
 // reads of 10 ms, the window's messages wait about 50 ms at most.
@@ -23,35 +22,52 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
                 m_nBlinkCount = 0;
             m_pTrayIcon->SetIcon(m_nBlinkCount);
         }
-    } else if (nIDEvent == m_nPollTimer) {
-        ReadScan();
-        // After the read: what came before the device went is typed first,
-        // also a scan still arriving (the reads then find the line quiet).
-        if (!m_port.IsReceiving() && m_port.IsLost())
-            LosePort();
-    } else if (nIDEvent == GATHER_TIMER) {
-        KillTimer(GATHER_TIMER);
-        ReadScan();
-    } else if (nIDEvent == KEY_DELAY_TIMER) {
-        TypeNextKey();
+    } else if (nIDEvent == m_nPollTimer || nIDEvent == READ_ON_TIMER) {
+        if (nIDEvent == READ_ON_TIMER)
+            KillTimer(READ_ON_TIMER);
+        if (!m_reader.IsRunning())
+            ReadScan();
+    } else if (nIDEvent == KEY_PACE_TIMER) {
+        m_typer.TypeNextKey();
     }
     Default();
 }
 
-// Reads on while a scan arrives and types it whole, by the scan rules, once
-// the line is quiet; a scan still arriving after a while is left to the gather tick.
+// Reads on while a scan arrives and types it whole once the line is quiet; a
+// scan still arriving after a while is left to the read-on tick. What came
+// before the device went is typed before the port is shown lost.
 void CWedgeDlg::ReadScan()
 {
     DWORD dwStart = ::GetTickCount();
-    CString strScan;
-    while (m_port.ReadAvailable(strScan) == 0) {
-        if (!m_port.IsReceiving())
-            return;
-        if (::GetTickCount() - dwStart >= kReadOnMs) {
-            SetTimer(GATHER_TIMER, USER_TIMER_MINIMUM);
-            return;
-        }
+    std::wstring scan;
+    ReadResult result;
+    while ((result = m_port.ReadAvailable(scan)) == READ_ARRIVING) {
+        if (::GetTickCount() - dwStart >= kReadOnMs)
+            break;
     }
-    m_strLastScan = TypeScan(strScan);
-    UpdateData(FALSE);
+    if (result == READ_SCAN)
+        TakeScan(scan);
+    else if (result == READ_LOST)
+        LosePort();
+    // A stream goes on after its piece.
+    if (m_port.IsReceiving())
+        SetTimer(READ_ON_TIMER, USER_TIMER_MINIMUM);
+}
+
+// With ScanAtOnce the thread reads the open port; without it, the poll tick.
+void CWedgeDlg::StartReading()
+{
+    m_reader.Stop();
+    if (m_ruleSettings.m_strAtOnce == "1" && m_port.IsOpen())
+        m_reader.Start(m_port, m_hWnd, WM_LINEREAD);
+}
+
+LRESULT CWedgeDlg::OnLineRead(WPARAM, LPARAM)
+{
+    std::wstring scan;
+    while (m_reader.TakeScan(scan))
+        TakeScan(scan);
+    if (m_reader.IsLost())
+        LosePort();
+    return 0;
 }

@@ -20,6 +20,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     CommandEntry(ID_TRAY_OPENPORT, &CWedgeDlg::OnTrayOpenPort),
     CommandEntry(ID_TRAY_EXIT, &CWedgeDlg::OnExit),
     CommandEntry(ID_START_OPTIONS, &CWedgeDlg::OnStartOptions),
+    MsgEntry(WM_LINEREAD, &CWedgeDlg::OnLineRead),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 

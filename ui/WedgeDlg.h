@@ -4,20 +4,21 @@
 #include "../fw/Controls.h"
 #include "../fw/Dialog.h"
 #include "../look/TransparentStatic.h"
-#include "../rules/ScanRules.h"
+#include "../scan/ScanTyper.h"
 #include "../serial/CommPort.h"
+#include "../serial/LineReader.h"
 #include "../settings/PortSettings.h"
 
 class CTrayIcon;
 class CScanRulesDlg;
 
-// The gather timer ticks once, to read on a scan still arriving; the key
-// delay timer types one character a tick. Id 3 is left unused: tests post it
-// as the tick of no timer.
-enum { POLL_TIMER = 1, BLINK_TIMER = 2, GATHER_TIMER = 4, KEY_DELAY_TIMER = 5 };
+// The read-on timer ticks once, to read on a scan still arriving; the key
+// pace timer types one character a tick at the key delay. Id 3 is left
+// unused: tests post it as the tick of no timer.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5 };
 
-// The beep after a typed text; tests count beeps here.
-extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
+// What the line reader posts for each scan it read, and for a line lost.
+const UINT WM_LINEREAD = WM_APP + 1001;
 
 class CWedgeDlg : public CDialog {
 public:
@@ -78,12 +79,10 @@ private:
     bool m_bOpenAtStart = false;
     CString m_strStartMessage;
     bool m_bHideWithTrayIcon = false;   // opened at start while the notification area was not up
-    // Scan rules (ui/ScanTyping.cpp)
+    // Scans (ui/ScanTyping.cpp)
     RuleSettings m_ruleSettings;        // as stored, or as the dialog last saved them
-    CScanRules m_rules;                 // taken when the port opens and on the dialog's OK
-    std::wstring m_strLastValue;        // the last value typed, for skipping repeats
-    std::wstring m_strLastReceived;     // the last scan, for the dialog's preview
-    std::wstring m_strPendingKeys;      // with a key delay: what is still to be typed
+    CScanTyper m_typer { KEY_PACE_TIMER };   // its rules taken when the port opens and on the dialog's OK
+    CLineReader m_reader;               // with ScanAtOnce, reads the open port in place of the poll
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
 
     // Initialisation
@@ -103,16 +102,15 @@ private:
     void ShowPortState(PortState state);
     void LosePort();
     void FindLostPort();
-    // Timers
+    // Timers and reading
     void OnTimer(UINT_PTR nIDEvent);
     void ReadScan();
-    // Scan rules
+    void StartReading();
+    LRESULT OnLineRead(WPARAM wParam, LPARAM lParam);
+    // Scans and their rules
     void OnScanRules();
     void TakeRules(LPCSTR pszWhenFaulty);
-    CString TypeScan(const CString& strScan);
-    bool OwnWindowInFront() const;
-    void TypeNextKey();
-    void StopTyping();
+    void TakeScan(const std::wstring& scan);
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();

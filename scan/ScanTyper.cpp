@@ -1,0 +1,76 @@
+#include "ScanTyper.h"
+#include "../keys/Keystrokes.h"
+
+BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
+
+CString CScanTyper::TakeRules(const RuleSettings& settings)
+{
+    m_lastValue.clear();
+    m_pendingValue.clear();
+    return m_rules.Compile(settings);
+}
+
+// Not while any window of this thread is in front: the main window, the About
+// box, the Scan Rules dialog, a message box or the tray menu would take the keys.
+bool CScanTyper::OwnWindowInFront() const
+{
+    return ::GetWindowThreadProcessId(g_desktop.pfnGetForegroundWindow(), NULL) ==
+           ::GetWindowThreadProcessId(m_hWnd, NULL);
+}
+
+std::wstring CScanTyper::Type(const std::wstring& scan)
+{
+    if (!scan.empty())
+        m_lastReceived = scan;
+    if (OwnWindowInFront())
+        return scan;
+    bool bTyping = !m_pendingKeys.empty();
+    // A scan that comes while keys are still paced is compared with the value
+    // they will have typed.
+    std::wstring value = bTyping ? m_pendingValue : m_lastValue;
+    std::wstring keys = m_rules.IsSet() ? m_rules.Apply(scan, value) : scan;
+    if (keys.empty())
+        return scan;   // all dropped or skipped: no beep
+    m_pendingValue = value;
+    if (m_rules.KeyDelay() == 0) {
+        Finish(TypeKeys(keys));
+    } else {
+        m_pendingKeys += keys;
+        if (!bTyping) {
+            ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay(), NULL);
+            TypeNextKey();
+        }
+    }
+    return keys;
+}
+
+// One character a tick, so that the window stays responsive; the beep comes
+// after the last, the error sound where one is refused, and the rest is lost.
+void CScanTyper::TypeNextKey()
+{
+    size_t nLength = FirstCharLength(m_pendingKeys);
+    if (OwnWindowInFront() || !TypeKeys(m_pendingKeys.substr(0, nLength))) {
+        Stop();
+        Finish(false);
+        return;
+    }
+    m_pendingKeys.erase(0, nLength);
+    if (m_pendingKeys.empty()) {
+        Stop();
+        Finish(true);
+    }
+}
+
+void CScanTyper::Stop()
+{
+    ::KillTimer(m_hWnd, m_nPaceTimer);
+    m_pendingKeys.clear();
+}
+
+// A value whose keys nothing took is not typed: the same scan again must type it.
+void CScanTyper::Finish(bool bTyped)
+{
+    if (bTyped)
+        m_lastValue = m_pendingValue;
+    g_pfnMessageBeep(bTyped ? MB_ICONASTERISK : MB_ICONHAND);
+}
