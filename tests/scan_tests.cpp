@@ -1,0 +1,122 @@
+// Typing scans by the rules through the typing class alone: what the repeat
+// memory keeps when keys are refused, and keys paced at the key delay.
+#include <gtest/gtest.h>
+#include <functional>
+#include <thread>
+#include "../scan/ScanTyper.h"
+#include "support/KeySink.h"
+#include "support/Recorders.h"
+
+namespace {
+
+// The typer works for a window of another thread than the key sink's, as
+// the program's window is never the one that takes the keys; its pace timer
+// ticks there.
+class Typer : public ::testing::Test {
+protected:
+    Typer()
+    {
+        HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
+        m_thread = std::thread([this, hReady] {
+            m_hWnd = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+            typer.SetWindow(m_hWnd);
+            SetEvent(hReady);
+            MSG msg;
+            while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+                if (msg.message == WM_TIMER && msg.wParam == kPaceTimer)
+                    typer.TypeNextKey();
+                else if (msg.message == WM_APP)
+                    (*(const std::function<void()>*)msg.lParam)();
+            }
+            DestroyWindow(m_hWnd);
+        });
+        WaitForSingleObject(hReady, INFINITE);
+        CloseHandle(hReady);
+        sink.Activate();
+    }
+    ~Typer() override
+    {
+        PostMessageA(m_hWnd, WM_QUIT, 0, 0);
+        m_thread.join();
+    }
+    // Runs f on the typer's thread; the sink takes the keys meanwhile.
+    void Run(const std::function<void()>& f)
+    {
+        HANDLE hDone = CreateEventA(NULL, TRUE, FALSE, NULL);
+        std::function<void()> call = [&] { f(); SetEvent(hDone); };
+        PostMessageA(m_hWnd, WM_APP, 0, (LPARAM)&call);
+        while (MsgWaitForMultipleObjects(1, &hDone, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+            sink.Pump(0);
+        CloseHandle(hDone);
+    }
+    void TakeRules(const RuleSettings& settings) { Run([&] { EXPECT_EQ(typer.TakeRules(settings), ""); }); }
+    std::wstring Type(const std::wstring& scan)
+    {
+        std::wstring shown;
+        Run([&] { shown = typer.Type(scan); });
+        return shown;
+    }
+
+    static const UINT_PTR kPaceTimer = 5;
+    CScanTyper typer { kPaceTimer };
+    KeySink sink;
+    BeepRecorder beeps;
+
+private:
+    HWND m_hWnd = NULL;
+    std::thread m_thread;
+};
+
+RuleSettings SkipRepeats(const char* pszKeyDelay = "")
+{
+    RuleSettings settings;
+    settings.m_strSuffix = "{ENTER}";
+    settings.m_strSkipRepeats = "1";
+    settings.m_strKeyDelay = pszKeyDelay;
+    return settings;
+}
+
+} // namespace
+
+// With the workstation locked nothing takes the keys: the same code scanned
+// again once it is unlocked must be typed, not skipped as a repeat.
+TEST_F(Typer, AValueWhoseKeysWereRefusedIsNotSkippedAsARepeat)
+{
+    TakeRules(SkipRepeats());
+    DesktopStandIn desktop;
+    desktop.bNoForeground = true;
+    Type(L"123");
+    desktop.bNoForeground = false;
+    EXPECT_EQ(Type(L"123"), L"123\r");
+    EXPECT_EQ(Type(L"123"), L"123");   // now a repeat: shown as it came, nothing typed
+    ASSERT_TRUE(sink.WaitForChars(4));
+    sink.Pump(100);
+    EXPECT_EQ(sink.text, L"123\r");
+    EXPECT_EQ(beeps.beeps, (std::vector<UINT>{ MB_ICONHAND, MB_ICONASTERISK }));
+}
+
+// Paced keys go one a tick; a scan that comes meanwhile is compared with the
+// value still being typed, and one beep follows the last key. A key refused
+// on the way stops the typing, and its value is not kept.
+TEST_F(Typer, PacedKeysBeepOnceAfterTheLastAndARefusalKeepsNoValue)
+{
+    TakeRules(SkipRepeats("10"));
+    Type(L"ab");
+    Type(L"ab");
+    Type(L"c");
+    ASSERT_TRUE(sink.WaitForChars(5));
+    sink.Pump(100);
+    EXPECT_EQ(sink.text, L"ab\rc\r");
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONASTERISK });
+
+    DesktopStandIn desktop;
+    desktop.nCallsTaken = 1;
+    Type(L"de");
+    sink.Pump(200);
+    desktop.nCallsTaken = SIZE_MAX;
+    EXPECT_EQ(Type(L"de"), L"de\r");   // typed again: the refused one was never typed
+    ASSERT_TRUE(sink.WaitForChars(9));
+    sink.Pump(100);
+    EXPECT_EQ(sink.text, L"ab\rc\rdde\r");
+    EXPECT_EQ(beeps.beeps, (std::vector<UINT>{ MB_ICONASTERISK, MB_ICONHAND, MB_ICONASTERISK }));
+}
