@@ -13,10 +13,11 @@ struct Value {
     bool operator==(const Value& other) const { return type == other.type && bytes == other.bytes; }
 };
 // The machine-wide key (in a 32-bit program's view), the user's own key, and
-// the copy registry virtualization kept for the user of the 32-bit program.
-enum Place { MACHINE, USER, VIRTUALIZED };
+// the copy registry virtualization kept for the user of the 32-bit program,
+// and the policy key.
+enum Place { MACHINE, USER, VIRTUALIZED, POLICY };
 
-// Removes all three.
+// Removes all four.
 void Clear();
 void Put(const char* name, DWORD type, const void* data, DWORD size, Place place = MACHINE);
 // A REG_SZ value with its terminating NUL counted, as the program stores it.
