@@ -1,0 +1,26 @@
+// The program an MSI installed with presets, started by the log-on's Run
+// entry: tests/install.sh runs this once wineboot has started it.
+#include <gtest/gtest.h>
+#include "../res/resource.h"
+#include "support/Drive.h"
+#include "support/KeySink.h"
+#include "support/VirtualLine.h"
+#include "support/Wait.h"
+
+// Preset: COM 2 at 19200 baud, the digits of each line, then Tab.
+TEST(Installed, StartsWithWindowsOpensThePresetPortAndTypesByThePresetRules)
+{
+    HWND hwnd = NULL;
+    ASSERT_TRUE(WaitUntil([&] {
+        hwnd = FindWindowA("#32770", "Brindlequaverly");
+        return hwnd != NULL && Drive::Text(GetDlgItem(hwnd, IDC_LABEL_STATUS)) == "Port Status: Open";
+    }, 20000));
+    EXPECT_EQ(VirtualLine::Settings("COM2")["speed"], "19200");
+    KeySink sink;
+    sink.Activate();
+    VirtualLine::Send("COM2", "A-0123\r");
+    EXPECT_TRUE(sink.WaitForChars(5, 10000));
+    EXPECT_EQ(sink.text, L"0123\t");
+    PostMessageA(hwnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hwnd); }, 10000));
+}
