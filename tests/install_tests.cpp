@@ -1,5 +1,6 @@
-// The program an MSI installed with presets, started by the log-on's Run
-// entry: tests/install.sh runs this once wineboot has started it.
+// The program the MSI installed, started by its Run entry as at log-on, at
+// the preset line settings and typing by the preset rules; tests/install.sh
+// runs this after wineboot.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "support/Drive.h"
@@ -7,8 +8,7 @@
 #include "support/VirtualLine.h"
 #include "support/Wait.h"
 
-// Preset: COM 2 at 19200 baud, the digits of each line, then Tab.
-TEST(Installed, StartsWithWindowsOpensThePresetPortAndTypesByThePresetRules)
+TEST(Installed, OpensThePresetPortAtLogOnAndTypesByThePresetRules)
 {
     HWND hwnd = NULL;
     ASSERT_TRUE(WaitUntil([&] {
