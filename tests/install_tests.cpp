@@ -1,6 +1,5 @@
-// The program the MSI installed, started by its Run entry as at log-on, at
-// the preset line settings and typing by the preset rules; tests/install.sh
-// runs this after wineboot.
+// The program the MSI installed, started by its Run entry (tests/install.sh
+// runs wineboot, then this): the preset port and rules.
 #include <gtest/gtest.h>
 #include "../res/resource.h"
 #include "support/Drive.h"
