@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# make dist's MSI, signed with a throwaway certificate (a key of another stops
-# it), under Wine in an environment of its own: installed with presets and the
-# start with Windows, upgraded without properties, started as at log-on
-# (install_tests), uninstalled.
+# make dist's MSI, signed with a throwaway certificate, under Wine in an
+# environment of its own: upgraded, started as at log-on, uninstalled.
 set -eu
 dir=$1 tests=$2 exe=$3
 src=$(cd "$(dirname "$0")/.." && pwd)

@@ -10,10 +10,8 @@
 TEST(Installed, OpensThePresetPortAtLogOnAndTypesByThePresetRules)
 {
     HWND hwnd = NULL;
-    ASSERT_TRUE(WaitUntil([&] {
-        hwnd = FindWindowA("#32770", "Brindlequaverly");
-        return hwnd != NULL && Drive::Text(GetDlgItem(hwnd, IDC_LABEL_STATUS)) == "Port Status: Open";
-    }, 20000));
+    auto status = [&] { return Drive::Text(GetDlgItem(hwnd = FindWindowA("#32770", "Brindlequaverly"), IDC_LABEL_STATUS)); };
+    ASSERT_TRUE(WaitUntil([&] { return status() == "Port Status: Open"; }, 20000));
     EXPECT_EQ(VirtualLine::Settings("COM2")["speed"], "19200");
     KeySink sink;
     sink.Activate();
