@@ -12,9 +12,8 @@ struct Value {
     std::string bytes;
     bool operator==(const Value& other) const { return type == other.type && bytes == other.bytes; }
 };
-// The machine-wide key (in a 32-bit program's view), the user's own key, and
-// the copy registry virtualization kept for the user of the 32-bit program,
-// and the policy key.
+// The machine-wide key (in a 32-bit program's view), the user's own key, the
+// copy registry virtualization kept for the user of the 32-bit program, the policy key.
 enum Place { MACHINE, USER, VIRTUALIZED, POLICY };
 
 // Removes all four.
