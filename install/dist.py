@@ -106,8 +106,11 @@ def build_msi(arch, work, out, product, rows):
         "-D", f"Version={version}", "-D", f"Win64={win64}", "-D", f"ProgramFilesFolder={program_files}",
         "-D", "Exe=VimoBrindleQV.exe", os.path.join(HERE, "Brindlequaverly.wxs"), "presets.wxs", cwd=work)
     # What wixl 0.101 does not take: component conditions, permanent
-    # components (attributes 4, a registry key path, plus 16), and secure
-    # properties of our own, which pass from the UI to an elevated install.
+    # components (attributes 4, a registry key path, plus 16), secure
+    # properties of our own, which pass from the UI to an elevated install,
+    # and an upgrade of the same version (512, the maximum included), so that
+    # the other build's MSI replaces this one: both started at log-on would
+    # contend for one port.
     props = [prop for prop, _, _, _ in rows]
     secure = dict(line.split("\t", 1) for line in run("msiinfo", "export", out, "Property").splitlines()[3:])
     secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS"]).lstrip(";")
@@ -116,7 +119,16 @@ def build_msi(arch, work, out, product, rows):
                " WHERE `Component` = 'Run'"]
     queries += [f"UPDATE `Component` SET `Condition` = '{prop}', `Attributes` = 20 WHERE `Component` = 'Preset{prop}'"
                 for prop in props]
-    run("msibuild", out, *[arg for q in queries for arg in ("-q", q)])
+    # The Upgrade table's attributes are part of its key, which SQL does not update.
+    upgrade = run("msiinfo", "export", out, "Upgrade").splitlines()
+    for i, row in enumerate(upgrade[3:], 3):
+        cells = row.split("\t")
+        if cells[6] == "WIX_UPGRADE_DETECTED":
+            cells[4] = str(int(cells[4]) | 512)
+            upgrade[i] = "\t".join(cells)
+    with open(os.path.join(work, "Upgrade.idt"), "w", encoding="utf-8") as f:
+        f.write("\r\n".join(upgrade) + "\r\n")
+    run("msibuild", out, "-i", os.path.join(work, "Upgrade.idt"), *[arg for q in queries for arg in ("-q", q)])
 
 
 def write_templates(out, rows):
