@@ -16,8 +16,8 @@ extern const char kSettingsKeyPath[];
 extern const char kPolicyKeyPath[];
 
 // Sets each string to the first stored text it finds, value by value: the
-// policy's, the user's own, the copy registry virtualization kept for the user, the
-// machine-wide one; else to its default.
+// policy's, the user's own, the copy registry virtualization kept for the
+// user, the machine-wide one; else to its default.
 void LoadPortSettings(PortSettings& settings);
 // Stores the strings no policy fixes machine-wide and then removes the user's
 // copies of them, which would hide them; where the machine-wide key or one of
