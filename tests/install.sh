@@ -5,7 +5,8 @@ set -eu
 dir=$1 tests=$2 exe=$3
 src=$(cd "$(dirname "$0")/.." && pwd)
 rm -rf "$dir" && mkdir -p "$dir" && cd "$dir"
-trap '"$src/tests/wine-env.sh" stop "$dir"' EXIT
+# A prefix of 0.7 GB: kept only when something failed.
+trap 'rc=$?; "$src/tests/wine-env.sh" stop "$dir"; [ $rc != 0 ] || rm -rf "$dir"' EXIT
 "$src/tests/wine-env.sh" start "$dir" >/dev/null
 . "$dir/env" && . "$src/tools/wine.sh" && failed=0
 check() { [ "$2" = "$3" ] || { echo "FAILED: $1: expected [$2], got [$3]"; failed=1; }; }
