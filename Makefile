@@ -1,13 +1,15 @@
 # make test: install what is missing, build (64-bit, and the compile-only
 # 32-bit build), run every test under Wine.  make run: start the program.
 # make bench: measure the program end to end and print the figures.
+# make dist: the MSIs, the zip, the policy templates and their SHA-256 list,
+# in dist/; signed with SIGN_CERT=cert.pem SIGN_KEY=key.pem.
 BUILD ?= build
 BUILD32 ?= build-i686
 # The output says what is built, how big the program is and how the tests
 # went; gmake's lines on entering and leaving each of CMake's makes say nothing.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: deps build build32 test run bench clean
+.PHONY: deps build build32 test run bench dist clean
 
 deps:
 	@tools/install-deps.sh
@@ -41,5 +43,12 @@ bench: $(BUILD)/CMakeCache.txt
 	@cmake --build $(BUILD) -j2 --target wedge_bench
 	@BUILD=$(BUILD) tools/bench.sh
 
+# Only the two executables, not the tests.
+dist: $(BUILD)/CMakeCache.txt $(BUILD32)/CMakeCache.txt
+	@cmake --build $(BUILD) -j2 --target VimoBrindleQV
+	@cmake --build $(BUILD32) -j2 --target VimoBrindleQV
+	@install/dist.py dist x64=$(BUILD)/VimoBrindleQV.exe x86=$(BUILD32)/VimoBrindleQV.exe \
+		--cert "$(SIGN_CERT)" --key "$(SIGN_KEY)"
+
 clean:
-	rm -rf $(BUILD) $(BUILD32)
+	rm -rf $(BUILD) $(BUILD32) dist

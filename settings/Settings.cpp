@@ -1,17 +1,25 @@
 #include "Settings.h"
 #include "../fw/MessageBox.h"
+#include <algorithm>
 #include <vector>
 
-RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA };
+RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA, ::RegSetValueExA };
 
 const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
+const char kPolicyKeyPath[] = "SOFTWARE\\Policies\\Vimo Technologies\\VimoBrindleQV";
 
 // The program was a 32-bit program, so its machine-wide settings have always
 // been in that registry view; both builds keep them there, in one place.
 static const REGSAM kMachineView = KEY_WOW64_32KEY;
+// Group Policy writes its values in the system's own view.
+static const REGSAM kPolicyView = KEY_WOW64_64KEY;
 
 // Each setting's stored value and its default.
 template <class T> struct SettingValue { LPCSTR pszName; LPCSTR pszDefault; CString T::*pstr; };
+// Rules: a stored empty text is taken (a rule switched off), rather than
+// counting as no value.
+template <class T> constexpr bool kEmptyIsChoice = false;
+template <> constexpr bool kEmptyIsChoice<RuleSettings> = true;
 static const SettingValue<PortSettings> kPortValues[] = {
     { "COMMPORT", "COM 1", &PortSettings::m_strPort },
     { "BAUDRATE", "9600", &PortSettings::m_strBaudRate },
@@ -61,17 +69,50 @@ static bool QueryText(HKEY hKey, LPCSTR pszName, CString& strText)
     return true;
 }
 
-// bEmptyIsChoice: a stored empty text is taken (a rule switched off), rather
-// than counting as no value.
-template <class T, size_t N>
-static void LoadValues(T& settings, const SettingValue<T> (&values)[N], bool bEmptyIsChoice)
+// The value's text, where the key holds one that counts as a setting.
+template <class T>
+static bool FindText(HKEY hKey, const SettingValue<T>& value, CString& strText)
 {
-    HKEY keys[3];
+    return QueryText(hKey, value.pszName, strText) && (kEmptyIsChoice<T> || !strText.IsEmpty());
+}
+
+// The values the policy key holds; none without the key.
+template <class T, size_t N>
+static std::vector<const SettingValue<T>*> PolicyValues(const SettingValue<T> (&values)[N])
+{
+    std::vector<const SettingValue<T>*> fixed;
+    HKEY hKey;
+    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
+        ERROR_SUCCESS)
+        return fixed;
+    for (const SettingValue<T>& value : values) {
+        CString strText;
+        if (FindText(hKey, value, strText))
+            fixed.push_back(&value);
+    }
+    ::RegCloseKey(hKey);
+    return fixed;
+}
+
+template <class T, size_t N>
+static std::vector<CString T::*> FixedStrings(const SettingValue<T> (&values)[N])
+{
+    std::vector<CString T::*> strings;
+    for (const SettingValue<T>* pValue : PolicyValues(values))
+        strings.push_back(pValue->pstr);
+    return strings;
+}
+
+template <class T, size_t N>
+static void LoadValues(T& settings, const SettingValue<T> (&values)[N])
+{
+    HKEY keys[4];
     int nKeys = 0;
     try {
         // Reading needs no more than reading: what an administrator stored
-        // loads for every user.
-        const struct { HKEY hRoot; LPCSTR pszPath; REGSAM samView; } places[3] = {
+        // loads for every user. A policy wins over everything.
+        const struct { HKEY hRoot; LPCSTR pszPath; REGSAM samView; } places[4] = {
+            { HKEY_LOCAL_MACHINE, kPolicyKeyPath, kPolicyView },
             { HKEY_CURRENT_USER, kSettingsKeyPath, 0 },
             { HKEY_CURRENT_USER, VirtualStorePath(), 0 },
             { HKEY_LOCAL_MACHINE, kSettingsKeyPath, kMachineView },
@@ -85,7 +126,7 @@ static void LoadValues(T& settings, const SettingValue<T> (&values)[N], bool bEm
             CString strText;
             bool bFound = false;
             for (int k = 0; k < nKeys && !bFound; k++)
-                bFound = QueryText(keys[k], value.pszName, strText) && (bEmptyIsChoice || !strText.IsEmpty());
+                bFound = FindText(keys[k], value, strText);
             settings.*value.pstr = bFound ? strText : CString(value.pszDefault);
         }
     } catch (...) {
@@ -97,20 +138,30 @@ static void LoadValues(T& settings, const SettingValue<T> (&values)[N], bool bEm
 
 void LoadPortSettings(PortSettings& settings)
 {
-    LoadValues(settings, kPortValues, false);
+    LoadValues(settings, kPortValues);
 }
 
 void LoadRuleSettings(RuleSettings& settings)
 {
-    LoadValues(settings, kRuleValues, true);
+    LoadValues(settings, kRuleValues);
+}
+
+std::vector<CString PortSettings::*> PortSettingsFixedByPolicy()
+{
+    return FixedStrings(kPortValues);
+}
+
+std::vector<CString RuleSettings::*> RuleSettingsFixedByPolicy()
+{
+    return FixedStrings(kRuleValues);
 }
 
 // Stores the texts under the root, the key created where it is missing;
-// false when refused, the last error saying why. Asks only to set values:
-// without elevation Windows refuses more under HKEY_LOCAL_MACHINE even where
-// an administrator granted users that.
-template <class T, size_t N>
-static bool WriteValues(HKEY hRoot, REGSAM samView, const T& settings, const SettingValue<T> (&values)[N])
+// false when the key or a value is refused, the last error saying why. Asks
+// only to set values: without elevation Windows refuses more under
+// HKEY_LOCAL_MACHINE even where an administrator granted users that.
+template <class T>
+static bool WriteValues(HKEY hRoot, REGSAM samView, const T& settings, const std::vector<const SettingValue<T>*>& values)
 {
     HKEY hKey = NULL;
     const REGSAM sam = KEY_SET_VALUE | samView;
@@ -118,29 +169,28 @@ static bool WriteValues(HKEY hRoot, REGSAM samView, const T& settings, const Set
                                            &hKey, NULL);
     if (lResult != ERROR_SUCCESS)
         lResult = g_registry.pfnOpenKey(hRoot, kSettingsKeyPath, 0, sam, &hKey);
-    if (lResult != ERROR_SUCCESS) {
-        // The registry returns its error rather than setting the thread's.
-        ::SetLastError((DWORD)lResult);
-        return false;
-    }
     // Each text is stored whole, with its terminating NUL counted.
-    for (const SettingValue<T>& value : values) {
-        const CString& str = settings.*value.pstr;
-        ::RegSetValueExA(hKey, value.pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str, str.GetLength() + 1);
+    for (size_t i = 0; i < values.size() && lResult == ERROR_SUCCESS; i++) {
+        const CString& str = settings.*values[i]->pstr;
+        lResult = g_registry.pfnSetValue(hKey, values[i]->pszName, 0, REG_SZ, (const BYTE*)(LPCSTR)str,
+                                         str.GetLength() + 1);
     }
-    ::RegCloseKey(hKey);
-    return true;
+    if (hKey != NULL)
+        ::RegCloseKey(hKey);
+    // The registry returns its error rather than setting the thread's.
+    ::SetLastError((DWORD)lResult);
+    return lResult == ERROR_SUCCESS;
 }
 
 // Removes the values from the user's key at the path, where it has them.
-template <class T, size_t N>
-static void DeleteValues(LPCSTR pszPath, const SettingValue<T> (&values)[N])
+template <class T>
+static void DeleteValues(LPCSTR pszPath, const std::vector<const SettingValue<T>*>& values)
 {
     HKEY hKey;
     if (g_registry.pfnOpenKey(HKEY_CURRENT_USER, pszPath, 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
         return;
-    for (const SettingValue<T>& value : values)
-        ::RegDeleteValueA(hKey, value.pszName);
+    for (const SettingValue<T>* pValue : values)
+        ::RegDeleteValueA(hKey, pValue->pszName);
     ::RegCloseKey(hKey);
 }
 
@@ -148,12 +198,18 @@ template <class T, size_t N>
 static void SaveValues(const T& settings, const SettingValue<T> (&values)[N])
 {
     try {
-        if (WriteValues(HKEY_LOCAL_MACHINE, kMachineView, settings, values)) {
+        // What a policy fixes is the administrator's: it is not stored anywhere.
+        std::vector<const SettingValue<T>*> fixed = PolicyValues(values), stored;
+        for (const SettingValue<T>& value : values) {
+            if (std::find(fixed.begin(), fixed.end(), &value) == fixed.end())
+                stored.push_back(&value);
+        }
+        if (WriteValues(HKEY_LOCAL_MACHINE, kMachineView, settings, stored)) {
             // The user's copies are read first: they would hide what was just
             // stored. Only these values go: the others were not stored here.
-            DeleteValues(kSettingsKeyPath, values);
-            DeleteValues(VirtualStorePath(), values);
-        } else if (!WriteValues(HKEY_CURRENT_USER, 0, settings, values)) {
+            DeleteValues(kSettingsKeyPath, stored);
+            DeleteValues(VirtualStorePath(), stored);
+        } else if (!WriteValues(HKEY_CURRENT_USER, 0, settings, stored)) {
             ShowSystemErrorText(::GetLastError());
         }
     } catch (...) {

@@ -3,32 +3,42 @@
 // per user otherwise.
 #pragma once
 #include <windows.h>
+#include <vector>
 #include "PortSettings.h"
 #include "RuleSettings.h"
 
 // The key, under HKEY_LOCAL_MACHINE in the registry view of a 32-bit program
 // (HKLM\SOFTWARE\WOW6432Node on 64-bit Windows) and under HKEY_CURRENT_USER.
 extern const char kSettingsKeyPath[];
+// Values of the same names that an administrator enforces (Group Policy),
+// under HKEY_LOCAL_MACHINE in the system's own registry view: they win over
+// every other place and are never saved.
+extern const char kPolicyKeyPath[];
 
 // Sets each string to the first stored text it finds, value by value: the
-// user's own, the copy registry virtualization kept for the user, the
-// machine-wide one; else to its default.
+// policy's, the user's own, the copy registry virtualization kept for the
+// user, the machine-wide one; else to its default.
 void LoadPortSettings(PortSettings& settings);
-// Stores the six strings machine-wide and removes the user's copies of them,
-// which would hide them; where the machine-wide key is refused, into the user's own
-// key; only when that is refused too, shows the system's text for the refusal.
+// Stores the strings no policy fixes machine-wide and then removes the user's
+// copies of them, which would hide them; where the machine-wide key or one of
+// its values is refused, into the user's own key; only when that is refused
+// too, shows the system's text for the refusal.
 void SavePortSettings(const PortSettings& settings);
 // The same for the scan rules, except that a stored empty text is taken as
 // it is: a rule a user switched off stays off whatever the machine-wide key
 // holds. Missing values are empty.
 void LoadRuleSettings(RuleSettings& settings);
 void SaveRuleSettings(const RuleSettings& settings);
+// The strings whose values the policy key holds now.
+std::vector<CString PortSettings::*> PortSettingsFixedByPolicy();
+std::vector<CString RuleSettings::*> RuleSettingsFixedByPolicy();
 
-// The registry calls that open the keys. Wine lets a test lock an existing
-// key but not refuse the creation of a missing one, so tests put refusing
-// stand-ins here.
+// The registry calls that open the keys and store values. Wine lets a test
+// lock an existing key but neither refuse the creation of a missing one nor
+// a single value, so tests put refusing stand-ins here.
 struct RegistryCalls {
     LONG (WINAPI* pfnCreateKey)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
     LONG (WINAPI* pfnOpenKey)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+    LONG (WINAPI* pfnSetValue)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
 };
 extern RegistryCalls g_registry;

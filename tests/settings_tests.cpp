@@ -4,6 +4,7 @@
 #include "../res/resource.h"
 #include "support/Fixtures.h"
 #include "support/RunningWindow.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -35,6 +36,15 @@ Six Settings(std::vector<std::string> texts)
 }
 
 const std::vector<std::string> kDefaults = { "COM 1", "9600", "8", "None", "1", "None" };
+
+// The system's text for an error, as the program's box shows it.
+std::string SystemText(DWORD dwError)
+{
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, NULL);
+    return text;
+}
 
 class SettingsStore : public ClearedStore {
 protected:
@@ -157,11 +167,8 @@ TEST_F(SettingsStore, WhereNoKeyCanBeWrittenALoadTakesTheDefaultsAndASaveShowsTh
     EXPECT_TRUE(boxes.texts.empty());
 
     Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
-    char expected[256] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, ERROR_ACCESS_DENIED,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, sizeof expected, NULL);
     ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_EQ(boxes.texts[0], expected);
+    EXPECT_EQ(boxes.texts[0], SystemText(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(Store::Read().empty());
     EXPECT_TRUE(Store::Read(Store::USER).empty());
 }
@@ -208,4 +215,51 @@ TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThe
     EXPECT_EQ(Store::Read()["ScanPattern"].bytes, std::string("\\d+", 4));
     EXPECT_TRUE(Store::Read(Store::USER).empty());
     EXPECT_EQ(Store::Read().size(), 12u);
+}
+
+static LONG WINAPI RefuseParity(HKEY hKey, LPCSTR pszName, DWORD dwReserved, DWORD dwType, const BYTE* pData, DWORD cb)
+{
+    return strcmp(pszName, "PARITY") == 0 ? ERROR_NOT_ENOUGH_QUOTA
+                                          : RegSetValueExA(hKey, pszName, dwReserved, dwType, pData, cb);
+}
+
+// A value refused (not enough quota) machine-wide and in the user's key fails
+// the save with the system's reason; the user's copies, the choice, stay.
+TEST_F(SettingsStore, AValueTheRegistryRefusesFailsTheSaveWithItsReasonAndTheUsersCopiesStay)
+{
+    Store::PutText("BAUDRATE", "2400", Store::USER);
+    g_registry.pfnSetValue = RefuseParity;
+    Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
+    g_registry.pfnSetValue = RegSetValueExA;
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], SystemText(ERROR_NOT_ENOUGH_QUOTA));
+    EXPECT_EQ(Store::Read(Store::USER)["BAUDRATE"].bytes, std::string("19200", 6));   // stored before the refusal
+}
+
+// A policy value wins over the user's, its list stays disabled, and Open
+// Port stores nothing a policy fixes; an empty policy rule fixes the rule
+// off, and the Scan Rules dialog shows it disabled.
+TEST_F(SettingsStore, APolicyValueWinsItsControlIsDisabledAndNothingOfItIsSaved)
+{
+    Store::PutText("BAUDRATE", "4800", Store::USER);
+    Store::PutText("BAUDRATE", "19200", Store::POLICY);
+    Store::PutText("ScanSuffix", "{TAB}", Store::USER);
+    Store::PutText("ScanSuffix", "", Store::POLICY);
+    TrayRecorder tray;
+    RunningWindow w;
+    EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "19200");
+    w.Click(IDC_BTN_OPENCLOSE);
+    ASSERT_EQ(w.Text(IDC_LABEL_STATUS), "Port Status: Open");
+    w.Click(IDC_BTN_OPENCLOSE);
+    EXPECT_FALSE(IsWindowEnabled(w.Item(IDC_COMBO_BAUDRATE)));
+    EXPECT_TRUE(IsWindowEnabled(w.Item(IDC_COMBO_DATABITS)));
+    EXPECT_EQ(Store::Read().size(), 5u);   // all but the baud rate
+
+    PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_SCANRULES, 0);
+    HWND hRules = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); }));
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_SUFFIX)), "");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hRules, IDC_EDIT_SUFFIX)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hRules, IDC_EDIT_PREFIX)));
+    SendMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
 }

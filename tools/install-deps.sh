@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs with apt-get whatever the build, the tests and the run command need
+# Installs with apt-get whatever the build, the tests, make dist and the run command need
 # and this machine lacks. No i386 architecture: the 32-bit build is compile-only.
 set -eu
 need=()
@@ -17,6 +17,11 @@ have xwd     || need+=(x11-utils x11-apps)
 have cmake   || need+=(cmake)
 have python3 || need+=(python3)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+# make dist, and its tests: the MSIs, their edits, signing
+have wixl     || need+=(wixl)
+have msibuild || need+=(msitools)
+have osslsigncode || need+=(osslsigncode)
+have openssl  || need+=(openssl)
 [ ${#need[@]} -eq 0 ] && exit 0
 if [ "$(id -u)" -ne 0 ]; then
     echo "missing: ${need[*]}" >&2

@@ -29,6 +29,7 @@ BOOL CWedgeDlg::OnInitDialog()
     UpdateData(TRUE);
     FillLists();
     LoadSettings();
+    EnableSettings(true);
     CenterWindow(::GetDesktopWindow());
     UpdateData(FALSE);
     if (m_bOpenAtStart || !m_strStartMessage.IsEmpty())

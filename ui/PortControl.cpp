@@ -1,7 +1,10 @@
 // The one command that opens and closes the port, and what each state shows.
 #include "WedgeDlg.h"
 #include "../fw/MessageBox.h"
+#include "../res/resource.h"
+#include "../settings/Settings.h"
 #include "../tray/TrayIcon.h"
+#include <algorithm>
 
 namespace {
 
@@ -185,12 +188,15 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_pTrayIcon->SetIcon(texts.nIcon, texts.pszTip);
 }
 
+// A list whose setting a policy fixes stays disabled.
 void CWedgeDlg::EnableSettings(bool bEnable)
 {
-    m_comboPort.EnableWindow(bEnable);
-    m_comboBaudRate.EnableWindow(bEnable);
-    m_comboDataBits.EnableWindow(bEnable);
-    m_comboParity.EnableWindow(bEnable);
-    m_comboStopBits.EnableWindow(bEnable);
-    m_comboFlowControl.EnableWindow(bEnable);
+    const struct { CString PortSettings::*pstr; int nID; } kLists[] = {
+        { &PortSettings::m_strPort, IDC_COMBO_PORT },         { &PortSettings::m_strBaudRate, IDC_COMBO_BAUDRATE },
+        { &PortSettings::m_strDataBits, IDC_COMBO_DATABITS }, { &PortSettings::m_strParity, IDC_COMBO_PARITY },
+        { &PortSettings::m_strStopBits, IDC_COMBO_STOPBITS }, { &PortSettings::m_strFlowControl, IDC_COMBO_FLOWCONTROL },
+    };
+    std::vector<CString PortSettings::*> fixed = PortSettingsFixedByPolicy();
+    for (const auto& list : kLists)
+        ::EnableWindow(GetDlgItem(list.nID), bEnable && std::find(fixed.begin(), fixed.end(), list.pstr) == fixed.end());
 }

@@ -2,6 +2,7 @@
 #include "../fw/MessageBox.h"
 #include "../res/resource.h"
 #include "../rules/ScanRules.h"
+#include "../settings/Settings.h"
 #include <iterator>
 
 const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
@@ -13,6 +14,16 @@ const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
     CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
 };
 const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
+
+// The control that edits each rule: a rule a policy fixes is shown, disabled.
+static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = {
+    { &RuleSettings::m_strPrefix, IDC_EDIT_PREFIX },
+    { &RuleSettings::m_strSuffix, IDC_EDIT_SUFFIX },
+    { &RuleSettings::m_strPattern, IDC_EDIT_PATTERN },
+    { &RuleSettings::m_strNoMatch, IDC_COMBO_NOMATCH },
+    { &RuleSettings::m_strSkipRepeats, IDC_CHECK_SKIPREPEATS },
+    { &RuleSettings::m_strKeyDelay, IDC_EDIT_KEYDELAY },
+};
 
 CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& lastScan)
     : CDialog(IDD_SCANRULES), m_settings(settings), m_lastScan(lastScan)
@@ -42,6 +53,12 @@ BOOL CScanRulesDlg::OnInitDialog()
     for (LPCSTR psz : { "Drop", "Type" })
         m_comboNoMatch.AddString(psz);
     UpdateData(FALSE);
+    for (CString RuleSettings::*pstr : RuleSettingsFixedByPolicy()) {
+        for (const auto& control : kRuleControls) {
+            if (control.pstr == pstr)
+                ::EnableWindow(GetDlgItem(control.nID), FALSE);
+        }
+    }
     m_bShown = true;
     ShowScan(m_lastScan);
     return TRUE;

@@ -127,7 +127,7 @@ BeepRecorder::~BeepRecorder()
 RegistryWithoutWriteAccess::RegistryWithoutWriteAccess()
 {
     g_realRegistry = g_registry;
-    g_registry = { RefuseCreate, OpenForReadingOnly };
+    g_registry = { RefuseCreate, OpenForReadingOnly, g_realRegistry.pfnSetValue };
 }
 
 RegistryWithoutWriteAccess::~RegistryWithoutWriteAccess()

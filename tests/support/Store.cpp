@@ -14,6 +14,8 @@ Key KeyOf(Place place)
     case VIRTUALIZED:
         return { HKEY_CURRENT_USER,
                  "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Vimo Technologies\\VimoBrindleQV", 0 };
+    case POLICY:
+        return { HKEY_LOCAL_MACHINE, kPolicyKeyPath, KEY_WOW64_64KEY };
     default:
         return { HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WOW64_32KEY };
     }
@@ -30,7 +32,7 @@ HKEY Create(Place place, REGSAM sam)
 
 void Clear()
 {
-    for (Place place : { MACHINE, USER, VIRTUALIZED }) {
+    for (Place place : { MACHINE, USER, VIRTUALIZED, POLICY }) {
         Key key = KeyOf(place);
         RegDeleteKeyExA(key.hRoot, key.pszPath, key.samView, 0);
     }

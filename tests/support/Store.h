@@ -12,11 +12,11 @@ struct Value {
     std::string bytes;
     bool operator==(const Value& other) const { return type == other.type && bytes == other.bytes; }
 };
-// The machine-wide key (in a 32-bit program's view), the user's own key, and
-// the copy registry virtualization kept for the user of the 32-bit program.
-enum Place { MACHINE, USER, VIRTUALIZED };
+// The machine-wide key (in a 32-bit program's view), the user's own key, the
+// copy registry virtualization kept for the user of the 32-bit program, the policy key.
+enum Place { MACHINE, USER, VIRTUALIZED, POLICY };
 
-// Removes all three.
+// Removes all four.
 void Clear();
 void Put(const char* name, DWORD type, const void* data, DWORD size, Place place = MACHINE);
 // A REG_SZ value with its terminating NUL counted, as the program stores it.

@@ -1,0 +1,257 @@
+#!/usr/bin/env python3
+"""Builds what is handed out to Windows users into OUT: an MSI per build, a zip
+of the executables with the README, the policy templates and a SHA-256 list.
+With a certificate and its key, the executables are signed before they are
+packed and each MSI after its last edit."""
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+from xml.sax.saxutils import escape, quoteattr
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SRC = os.path.dirname(HERE)
+POLICY_KEY = r"Software\Policies\Vimo Technologies\VimoBrindleQV"
+MACHINE_KEY = r"SOFTWARE\Vimo Technologies\VimoBrindleQV"
+RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
+# wixl's architecture, the component's bitness and the Program Files folder.
+ARCHES = {"x64": ("x64", "yes", "ProgramFiles64Folder"), "x86": ("x86", "no", "ProgramFilesFolder")}
+GROUPS = {"Line": "Line settings", "Rules": "Scan rules"}
+
+
+def fail(message):
+    sys.exit("make dist: " + message)
+
+
+def run(*command, cwd=None):
+    done = subprocess.run(command, cwd=cwd, stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    if done.returncode != 0:
+        fail(f"{command[0]} failed:\n{done.stdout}{done.stderr}")
+    return done.stdout
+
+
+def presets():
+    """(property, registry value, group, title) for each line of settings.txt."""
+    rows = []
+    with open(os.path.join(HERE, "settings.txt"), encoding="utf-8") as f:
+        for line in f:
+            if line.strip() and not line.startswith("#"):
+                prop, value, group, title = line.split(None, 3)
+                rows.append((prop, value, group, title.strip()))
+    return rows
+
+
+def version_resource():
+    """The product's name, maker and version, as the executable's version resource has them."""
+    with open(os.path.join(SRC, "res", "version.rc"), encoding="utf-8") as f:
+        rc = f.read()
+    texts = dict(re.findall(r'VALUE\s+"(\w+)",\s+"([^"]*)"', rc))
+    version = ".".join(re.search(r"PRODUCTVERSION\s+(\d+),(\d+),(\d+)", rc).groups())
+    return texts["ProductName"], texts["CompanyName"], version
+
+
+def check_signing(cert, key):
+    if not cert and not key:
+        print("not signed: no SIGN_CERT and SIGN_KEY given", flush=True)
+        return False
+    if not cert or not key:
+        fail("signing needs both SIGN_CERT (the certificate, PEM) and SIGN_KEY (its private key, PEM)")
+    for name, path in (("SIGN_CERT", cert), ("SIGN_KEY", key)):
+        if not os.path.isfile(path):
+            fail(f"{name}: no such file: {path}")
+    cert_key = subprocess.run(["openssl", "x509", "-in", cert, "-noout", "-pubkey"], capture_output=True, text=True)
+    if cert_key.returncode != 0:
+        fail(f"SIGN_CERT: not a PEM certificate: {cert}")
+    own_key = subprocess.run(["openssl", "pkey", "-in", key, "-pubout", "-passin", "pass:"], capture_output=True,
+                             text=True)
+    if own_key.returncode != 0:
+        fail(f"SIGN_KEY: not an unencrypted PEM private key: {key}")
+    if own_key.stdout != cert_key.stdout:
+        fail(f"SIGN_KEY does not match SIGN_CERT: {key} is not the key of {cert}")
+    return True
+
+
+def sign(path, cert, key, name):
+    signed = path + ".signed"
+    run("osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256", "-n", name, "-in", path, "-out", signed)
+    os.replace(signed, path)
+
+
+def presets_fragment(rows):
+    """One component a value, each the registry value its property gives."""
+    parts = ['<?xml version="1.0" encoding="utf-8"?>',
+             '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>',
+             '<DirectoryRef Id="INSTALLDIR">']
+    for prop, value, _, _ in rows:
+        parts.append(f'<Component Id="Preset{prop}" Guid="*"><RegistryValue Root="HKLM" Key="{MACHINE_KEY}" '
+                     f'Name="{value}" Type="string" Value="[{prop}]" KeyPath="yes"/></Component>')
+    parts.append('</DirectoryRef><ComponentGroup Id="Presets">')
+    parts += [f'<ComponentRef Id="Preset{prop}"/>' for prop, _, _, _ in rows]
+    parts.append("</ComponentGroup></Fragment></Wix>")
+    return "\n".join(parts) + "\n"
+
+
+def build_msi(arch, work, out, product, rows):
+    """The MSI of the VimoBrindleQV.exe in work."""
+    wixl_arch, win64, program_files = ARCHES[arch]
+    name, maker, version = product
+    with open(os.path.join(work, "presets.wxs"), "w", encoding="utf-8") as f:
+        f.write(presets_fragment(rows))
+    run("wixl", "-a", wixl_arch, "-o", out, "-D", f"ProductName={name}", "-D", f"Manufacturer={maker}",
+        "-D", f"Version={version}", "-D", f"Win64={win64}", "-D", f"ProgramFilesFolder={program_files}",
+        "-D", "Exe=VimoBrindleQV.exe", os.path.join(HERE, "Brindlequaverly.wxs"), "presets.wxs", cwd=work)
+    # What wixl 0.101 does not take: component conditions, permanent
+    # components (attributes 4, a registry key path, plus 16), secure
+    # properties of our own, which pass from the UI to an elevated install,
+    # and an upgrade of the same version (512, the maximum included), so that
+    # the other build's MSI replaces this one: both started at log-on would
+    # contend for one port.
+    props = [prop for prop, _, _, _ in rows]
+    secure = dict(line.split("\t", 1) for line in run("msiinfo", "export", out, "Property").splitlines()[3:])
+    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS"]).lstrip(";")
+    queries = [f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'",
+               "UPDATE `Component` SET `Condition` = 'STARTWITHWINDOWS=\"1\" OR (NOT STARTWITHWINDOWS AND PREVIOUSRUN)'"
+               " WHERE `Component` = 'Run'"]
+    queries += [f"UPDATE `Component` SET `Condition` = '{prop}', `Attributes` = 20 WHERE `Component` = 'Preset{prop}'"
+                for prop in props]
+    # The Upgrade table's attributes are part of its key, which SQL does not update.
+    upgrade = run("msiinfo", "export", out, "Upgrade").splitlines()
+    for i, row in enumerate(upgrade[3:], 3):
+        cells = row.split("\t")
+        if cells[6] == "WIX_UPGRADE_DETECTED":
+            cells[4] = str(int(cells[4]) | 512)
+            upgrade[i] = "\t".join(cells)
+    with open(os.path.join(work, "Upgrade.idt"), "w", encoding="utf-8") as f:
+        f.write("\r\n".join(upgrade) + "\r\n")
+    run("msibuild", out, "-i", os.path.join(work, "Upgrade.idt"), *[arg for q in queries for arg in ("-q", q)])
+
+
+def write_templates(out, rows):
+    """The ADMX template and its en-US ADML: a policy a value, and the start with Windows."""
+    policies, strings, presentations = [], [], []
+
+    def policy(pid, title, explain, category, key, value_name, default=""):
+        policies.append(
+            f'    <policy name="{pid}" class="Machine" displayName="$(string.{pid})" explainText="$(string.{pid}_Help)"'
+            f' presentation="$(presentation.{pid})" key={quoteattr(key)}>\n'
+            f'      <parentCategory ref="{category}"/>\n      <supportedOn ref="SUPPORTED_Brindlequaverly"/>\n'
+            f'      <elements><text id="{pid}" valueName="{value_name}" maxLength="1024"/></elements>\n    </policy>')
+        strings.append(f'      <string id="{pid}">{escape(title)}</string>\n'
+                       f'      <string id="{pid}_Help">{escape(explain)}</string>')
+        presentations.append(f'      <presentation id="{pid}"><textBox refId="{pid}"><label>{escape(title)}:</label>'
+                             + (f"<defaultValue>{escape(default)}</defaultValue>" if default else "")
+                             + "</textBox></presentation>")
+
+    for prop, value, group, title in rows:
+        policy(prop, title, f"Enabled: the program takes this value ({value}) and the user cannot change it; its "
+               "field is disabled and Open Port does not save it. A value the program refuses is refused at Open "
+               "Port, as a stored one is. Disabled or not configured: the user's or the machine's setting applies.",
+               group, POLICY_KEY, value)
+    policy("STARTWITHWINDOWS", "Start with Windows, the port open",
+           "Enabled: every user's log-on starts the program with this command, which ends in /open. "
+           "Disabled: the entry is removed.", "Brindlequaverly", RUN_KEY, "Brindlequaverly",
+           r'"C:\Program Files\Brindlequaverly\VimoBrindleQV.exe" /open')
+    categories = ['    <category name="Brindlequaverly" displayName="$(string.Brindlequaverly)"/>']
+    categories += [f'    <category name="{g}" displayName="$(string.{g})"><parentCategory ref="Brindlequaverly"/>'
+                   "</category>" for g in GROUPS]
+    strings[:0] = ['      <string id="Brindlequaverly">Brindlequaverly</string>',
+                   '      <string id="SUPPORTED_Brindlequaverly">Vimo Brindlequaverly 1.5 and later</string>']
+    strings[2:2] = [f'      <string id="{g}">{t}</string>' for g, t in GROUPS.items()]
+    ns = "http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions"
+    admx = f"""<?xml version="1.0" encoding="utf-8"?>
+<policyDefinitions xmlns="{ns}" revision="1.0" schemaVersion="1.0">
+  <policyNamespaces>
+    <target prefix="brindlequaverly" namespace="VimoTechnologies.Policies.VimoBrindleQV"/>
+  </policyNamespaces>
+  <resources minRequiredRevision="1.0"/>
+  <supportedOn><definitions>
+    <definition name="SUPPORTED_Brindlequaverly" displayName="$(string.SUPPORTED_Brindlequaverly)"/>
+  </definitions></supportedOn>
+  <categories>
+{chr(10).join(categories)}
+  </categories>
+  <policies>
+{chr(10).join(policies)}
+  </policies>
+</policyDefinitions>
+"""
+    adml = f"""<?xml version="1.0" encoding="utf-8"?>
+<policyDefinitionResources xmlns="{ns}" revision="1.0" schemaVersion="1.0">
+  <displayName>Brindlequaverly</displayName>
+  <description>Settings of the serial-to-keystroke program Brindlequaverly</description>
+  <resources>
+    <stringTable>
+{chr(10).join(strings)}
+    </stringTable>
+    <presentationTable>
+{chr(10).join(presentations)}
+    </presentationTable>
+  </resources>
+</policyDefinitionResources>
+"""
+    os.makedirs(os.path.join(out, "policy", "en-US"))
+    with open(os.path.join(out, "policy", "VimoBrindleQV.admx"), "w", encoding="utf-8") as f:
+        f.write(admx)
+    with open(os.path.join(out, "policy", "en-US", "VimoBrindleQV.adml"), "w", encoding="utf-8") as f:
+        f.write(adml)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("out", help="the folder to build into; a former one is replaced")
+    parser.add_argument("builds", nargs="+", metavar="ARCH=EXE", help="x64=build/VimoBrindleQV.exe, x86=...")
+    parser.add_argument("--version", help="the MSI's version instead of the version resource's")
+    parser.add_argument("--cert", default=os.environ.get("SIGN_CERT", ""))
+    parser.add_argument("--key", default=os.environ.get("SIGN_KEY", ""))
+    args = parser.parse_args()
+    builds = dict(b.split("=", 1) for b in args.builds)
+    for arch, exe in builds.items():
+        if arch not in ARCHES:
+            fail(f"unknown build {arch}: x64 or x86")
+        if not os.path.isfile(exe):
+            fail(f"no executable {exe}: build it first")
+    signing = check_signing(args.cert, args.key)
+    name, maker, version = version_resource()
+    product = (name, maker, args.version or version)
+    out = os.path.abspath(args.out)
+    if os.path.isdir(out) and os.listdir(out) and not os.path.isfile(os.path.join(out, "SHA256SUMS")):
+        fail(f"{out} holds other files than a former make dist's: not replaced")
+    rows = presets()
+    base = f"Brindlequaverly-{product[2]}"
+    # Built aside, so that a failure leaves the former folder as it was.
+    with tempfile.TemporaryDirectory() as work:
+        new = os.path.join(work, "out")
+        os.makedirs(new)
+        with zipfile.ZipFile(os.path.join(new, base + ".zip"), "w", zipfile.ZIP_DEFLATED) as archive:
+            for arch, exe in builds.items():
+                staged = os.path.join(work, arch, "VimoBrindleQV.exe")
+                os.makedirs(os.path.dirname(staged))
+                shutil.copy(exe, staged)
+                if signing:
+                    sign(staged, args.cert, args.key, name)
+                archive.write(staged, f"{base}/{arch}/VimoBrindleQV.exe")
+                msi = os.path.join(new, f"{base}-{arch}.msi")
+                build_msi(arch, os.path.dirname(staged), msi, product, rows)
+                if signing:
+                    sign(msi, args.cert, args.key, name)
+            for doc in ("README.md", "docs/window.png", "docs/tray-menu.png"):
+                archive.write(os.path.join(SRC, doc), f"{base}/{doc}")
+        write_templates(new, rows)
+        files = sorted(os.path.relpath(os.path.join(d, f), new) for d, _, fs in os.walk(new) for f in fs)
+        with open(os.path.join(new, "SHA256SUMS"), "w", encoding="utf-8") as sums:
+            for path in files:
+                with open(os.path.join(new, path), "rb") as f:
+                    sums.write(f"{hashlib.sha256(f.read()).hexdigest()}  {path}\n")
+        shutil.rmtree(out, ignore_errors=True)
+        shutil.copytree(new, out)
+    for path in files:
+        print(f"{args.out}/{path}: {os.path.getsize(os.path.join(out, path))} bytes")
+
+
+if __name__ == "__main__":
+    main()
