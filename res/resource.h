@@ -37,6 +37,7 @@
 #define IDC_EDIT_KEYDELAY       1025
 #define IDC_EDIT_PREVIEWSCAN    1026
 #define IDC_EDIT_PREVIEWTYPED   1027
+#define IDC_CHECK_ATONCE        1028
 
 #define ID_TRAY_RESTORE         32771
 #define ID_TRAY_OPENPORT        32772

@@ -1,9 +1,20 @@
 #include "ScanRules.h"
 #include <windows.h>
 #include <cwctype>
-#include <functional>
 #include <iterator>
-#include <mutex>
+// Boost.Regex without the rest of Boost, on the C++ library's own threads and
+// exceptions: it builds alike whatever the compiler's thread model.
+#define BOOST_REGEX_STANDALONE
+// The steps a search may take before it gives up and its line counts as not
+// matching: about 50 ms under Wine, on a line of any length. Enough for a
+// quadratic search over 1000 characters; a pattern that backtracks without
+// end gives up instead of holding the window.
+#define BOOST_REGEX_MAX_STATE_COUNT 5000000
+#include <boost/regex.hpp>
+
+struct CompiledPattern {
+    boost::wregex regex;
+};
 
 namespace {
 
@@ -24,79 +35,12 @@ bool LookUpKey(std::wstring name, wchar_t& wch)
     return false;
 }
 
-// libstdc++ searches an ECMAScript pattern depth first, with nested calls
-// for every character it takes (about 2 KB of stack each) and for every state
-// of the pattern it passes, and it backtracks without limit: a line of a few
-// hundred characters can exhaust a thread's usual 1 or 2 MB, and a pattern
-// such as (a|aa)*c takes for ever. So searches run on a thread with a large
-// stack, and walk the line through an iterator that gives up (throws) after
-// a number of steps, or once half the stack is used: between two steps the
-// search makes no more nested calls than the pattern has states, some 30 MB
-// at most for the 100000 states the library allows. Patterns are compiled
-// on that thread too: the parser nests calls per group.
-struct SearchGiveUp {};
-
-// The thread, made at the first call and kept (making one costs some 5 ms
-// under Wine): runs one function at a time for the threads that call Run, on
-// a stack of 256 MB, reserved, not committed until used.
-class LargeStack {
-public:
-    static void Run(const std::function<void()>& f)
-    {
-        static LargeStack stack;
-        std::lock_guard<std::mutex> lock(stack.m_mutex);
-        if (stack.m_hThread == NULL)
-            return;   // no room for the thread: f does not run
-        stack.m_pf = &f;
-        ::SetEvent(stack.m_hStart);
-        ::WaitForSingleObject(stack.m_hDone, INFINITE);
-    }
-
-private:
-    LargeStack()
-        : m_hStart(::CreateEventA(NULL, FALSE, FALSE, NULL)), m_hDone(::CreateEventA(NULL, FALSE, FALSE, NULL)),
-          m_hThread(::CreateThread(NULL, 256 << 20, Loop, this, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL))
-    {
-    }
-    static DWORD WINAPI Loop(LPVOID pThis)
-    {
-        LargeStack& stack = *(LargeStack*)pThis;
-        for (;;) {
-            ::WaitForSingleObject(stack.m_hStart, INFINITE);
-            (*stack.m_pf)();
-            ::SetEvent(stack.m_hDone);
-        }
-    }
-
-    std::mutex m_mutex;
-    const std::function<void()>* m_pf = NULL;
-    HANDLE m_hStart;
-    HANDLE m_hDone;
-    HANDLE m_hThread;   // ends with the process
-};
-
-class SearchBudget {
-public:
-    SearchBudget()
-    {
-        MEMORY_BASIC_INFORMATION mbi = {};
-        ::VirtualQuery(&mbi, &mbi, sizeof mbi);   // this thread's stack, as reserved
-        SIZE_T nStack = (const char*)&mbi - (const char*)mbi.AllocationBase;
-        m_pFloor = (const char*)mbi.AllocationBase + nStack / 2;
-    }
-    void Step()
-    {
-        if (++m_nSteps > kMaxSteps || (const char*)__builtin_frame_address(0) < m_pFloor)
-            throw SearchGiveUp();
-    }
-
-private:
-    static const size_t kMaxSteps = 1000000;   // 30 to 500 ms
-    size_t m_nSteps = 0;
-    const char* m_pFloor;
-};
-
-class GuardedIterator {
+// A line walked one character at a time. Given pointers, which it can measure
+// at once, the library lets a search take some line length squared steps, so
+// a merely quadratic search such as (a|b)*c over 1000 characters gives up;
+// given this, it lets every search take BOOST_REGEX_MAX_STATE_COUNT steps
+// (see above), whatever the line's length.
+class LineIterator {
 public:
     using iterator_category = std::bidirectional_iterator_tag;
     using value_type = wchar_t;
@@ -104,20 +48,37 @@ public:
     using pointer = const wchar_t*;
     using reference = const wchar_t&;
 
-    GuardedIterator() = default;
-    GuardedIterator(const wchar_t* p, SearchBudget* pBudget) : m_p(p), m_pBudget(pBudget) {}
-    reference operator*() const { m_pBudget->Step(); return *m_p; }
-    GuardedIterator& operator++() { ++m_p; return *this; }
-    GuardedIterator operator++(int) { GuardedIterator old = *this; ++m_p; return old; }
-    GuardedIterator& operator--() { --m_p; return *this; }
-    GuardedIterator operator--(int) { GuardedIterator old = *this; --m_p; return old; }
-    bool operator==(const GuardedIterator& o) const { return m_p == o.m_p; }
-    bool operator!=(const GuardedIterator& o) const { return m_p != o.m_p; }
+    LineIterator() = default;
+    explicit LineIterator(const wchar_t* p) : m_p(p) {}
+    reference operator*() const { return *m_p; }
+    LineIterator& operator++() { ++m_p; return *this; }
+    LineIterator operator++(int) { LineIterator old = *this; ++m_p; return old; }
+    LineIterator& operator--() { --m_p; return *this; }
+    LineIterator operator--(int) { LineIterator old = *this; --m_p; return old; }
+    bool operator==(const LineIterator& o) const { return m_p == o.m_p; }
+    bool operator!=(const LineIterator& o) const { return m_p != o.m_p; }
 
 private:
     const wchar_t* m_p = nullptr;
-    SearchBudget* m_pBudget = nullptr;
 };
+
+// ECMAScript's \uXXXX is Perl's \x{XXXX}; to Perl, \u is an upper-case letter.
+std::wstring PerlEscapes(const std::wstring& pattern)
+{
+    std::wstring perl;
+    for (size_t i = 0; i < pattern.size(); i++) {
+        if (pattern[i] == L'\\' && i + 6 <= pattern.size() && pattern[i + 1] == L'u' &&
+            pattern.find_first_not_of(L"0123456789abcdefABCDEF", i + 2) >= i + 6) {
+            perl += L"\\x{" + pattern.substr(i + 2, 4) + L"}";
+            i += 5;
+        } else {
+            perl += pattern[i];
+            if (pattern[i] == L'\\' && i + 1 < pattern.size())
+                perl += pattern[++i];
+        }
+    }
+    return perl;
+}
 
 bool IsLineEnd(wchar_t wch)
 {
@@ -201,22 +162,21 @@ std::wstring ShowReceived(const std::wstring& text)
     return shown;
 }
 
-bool FindValue(const std::wregex& pattern, const std::wstring& line, std::wstring& value)
+// The value the pattern picks from one line: its first group, or the whole
+// match if it has none. False where it does not match, and where the search
+// gives up (too many steps, or out of memory).
+static bool FindValue(const CompiledPattern& pattern, const std::wstring& line, std::wstring& value)
 {
-    bool bFound = false;
-    LargeStack::Run([&] {
-        try {
-            SearchBudget budget;
-            GuardedIterator first(line.data(), &budget), last(line.data() + line.size(), &budget);
-            std::match_results<GuardedIterator> match;
-            bFound = std::regex_search(first, last, match, pattern);
-            if (bFound)
-                value = match[match.size() > 1 ? 1 : 0].str();
-        } catch (...) {   // given up, out of memory, or the library's own complexity error
-            bFound = false;
-        }
-    });
-    return bFound;
+    try {
+        boost::match_results<LineIterator> match;
+        if (!boost::regex_search(LineIterator(line.data()), LineIterator(line.data() + line.size()), match,
+                                 pattern.regex))
+            return false;
+        value = match[match.size() > 1 ? 1 : 0].str();
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 CString CScanRules::Compile(const RuleSettings& settings)
@@ -234,16 +194,13 @@ CString CScanRules::Compile(const RuleSettings& settings)
     if (!ParseKeys(settings.m_strSuffix.Wide(), m_suffix, strReason))
         add("Suffix: ", strReason);
     if (!settings.m_strPattern.IsEmpty()) {
-        CString strError = "there is no room to compile it.";
-        LargeStack::Run([&] {
-            try {
-                m_pPattern = std::make_shared<const std::wregex>(settings.m_strPattern.Wide(), std::regex::ECMAScript);
-            } catch (const std::exception& e) {
-                strError = CString("it is not a valid regular expression: ") += e.what();
-            }
-        });
-        if (!m_pPattern)
-            add("Pattern: ", strError);
+        // Perl syntax, with ^ and $ at the ends of the line only, as ECMAScript has them.
+        try {
+            m_pPattern = std::make_shared<const CompiledPattern>(CompiledPattern{ boost::wregex(
+                PerlEscapes(settings.m_strPattern.Wide()), boost::regex::perl | boost::regex::no_mod_m) });
+        } catch (const std::exception& e) {
+            add("Pattern: ", CString("it is not a valid regular expression: ") += e.what());
+        }
     }
     m_bTypeUnmatched = settings.m_strNoMatch == "Type";
     m_bSkipRepeats = settings.m_strSkipRepeats == "1";

@@ -4,7 +4,6 @@
 // decoded scans and hands what they give to the keys.
 #pragma once
 #include <memory>
-#include <regex>
 #include <string>
 #include "../fw/String.h"
 #include "../settings/RuleSettings.h"
@@ -22,10 +21,7 @@ std::wstring ShowKeys(const std::wstring& keys);
 // <ESC>, <BS>, any other as its code (<1F>).
 std::wstring ShowReceived(const std::wstring& text);
 
-// The value the pattern picks from one line: its first group, or the whole
-// match if it has none. False where it does not match, and where the search
-// gives up (too many steps, too little stack left, out of memory).
-bool FindValue(const std::wregex& pattern, const std::wstring& line, std::wstring& value);
+struct CompiledPattern;   // Boost.Regex's, kept out of what includes this
 
 class CScanRules {
 public:
@@ -44,7 +40,7 @@ public:
 private:
     std::wstring m_prefix;
     std::wstring m_suffix;
-    std::shared_ptr<const std::wregex> m_pPattern;   // none: the scan is one value
+    std::shared_ptr<const CompiledPattern> m_pPattern;   // none: the scan is one value
     bool m_bTypeUnmatched = false;
     bool m_bSkipRepeats = false;
     UINT m_nKeyDelay = 0;

@@ -27,6 +27,7 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "ScanNoMatch", "", &RuleSettings::m_strNoMatch },
     { "ScanSkipRepeats", "", &RuleSettings::m_strSkipRepeats },
     { "KeyDelay", "", &RuleSettings::m_strKeyDelay },
+    { "ScanAtOnce", "", &RuleSettings::m_strAtOnce },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

@@ -1,6 +1,7 @@
 // The scan rules over text: what each scan of a row types under the row's
 // rules, and why a text that does not hold is refused.
 #include <gtest/gtest.h>
+#include <iostream>
 #include "../rules/ScanRules.h"
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"   // rows name the texts they set
@@ -15,7 +16,11 @@ struct Case {
     const char* reason;               // part of what the compile says; "" when every text holds
 };
 
-const std::wstring kLong(200000, L'a');   // more than half the search's stack
+// Lines of the longest scan: one that backtracks without end, one a scale's
+// value ends.
+const std::wstring kEndless = std::wstring(4096, L'a') + L"\r\n";
+const std::wstring kLongWeight = L"ST,GS,+" + std::wstring(4083, L'0') + L"1.23kg";
+const std::string kDeep = std::string(1000, '(') + std::string(1000, ')');
 
 const Case kCases[] = {
     { "no rules: the scan as it came", {}, { L"4006381333931\r\n" }, L"4006381333931\r\n", "" },
@@ -39,7 +44,16 @@ const Case kCases[] = {
     { "a key delay beyond 100", { "", "", "", "", "", "101" }, { L"1" }, L"1", "Key delay" },
     { "a key delay not a number", { "", "", "", "", "", "-1" }, { L"1" }, L"1", "Key delay" },
     { "searches that give up count as not matching", { "", "", "(?:a|aa)*c" },
-      { std::wstring(40, L'a') + L"\r\n" + kLong + L"\r\nc" }, L"c", "" },
+      { std::wstring(254, L'a') + L"\r\n" + kEndless + L"c" }, L"c", "" },
+    { "a quadratic search over 1000 characters", { "", "", "((a|b)*c)" }, { std::wstring(998, L'a') + L"xc" },
+      L"c", "" },
+    { "the scale's pattern over 4096 characters", { "", "", "^ST,GS,[+-]0*(\\d+\\.\\d+)kg$" }, { kLongWeight },
+      L"1.23", "" },
+    { "Perl: inline flags, lookbehind, named groups", { "", "", "(?i)(?<=id:)(?<n>\\d+)" }, { L"ID:4711" }, L"4711",
+      "" },
+    { "ECMAScript's \\u escapes", { "", "", "(\\d+\\u00B5g|\\\\u00B5)" }, { L"12\u00B5g\r\\u00B5" },
+      L"12\u00B5g\\u00B5", "" },
+    { "groups nested beyond the library's depth", { "", "", kDeep.c_str() }, { L"1" }, L"1", "Pattern: it is not" },
 };
 
 } // namespace
@@ -63,4 +77,17 @@ TEST(ScanRules, WhatIsReceivedAndWhatIsTypedAreShownReadably)
 {
     EXPECT_EQ(ShowReceived(L"ST\x02\t\r\n"), L"ST<02><TAB><CR><LF>");
     EXPECT_EQ(ShowKeys(L"1.23\r{\n\x1B"), L"1.23{ENTER}{{{ESC}");
+}
+
+// Figures, not checks: how long a line that backtracks without end holds the window.
+TEST(ScanRules, HowLongASearchTakesToGiveUp)
+{
+    CScanRules rules;
+    ASSERT_EQ(std::string(rules.Compile({ "", "", "(a|aa)*c" })), "");
+    for (size_t nLength : { 254, 4096 }) {
+        std::wstring lastValue;
+        ULONGLONG nStart = GetTickCount64();
+        EXPECT_EQ(rules.Apply(std::wstring(nLength, L'a'), lastValue), L"");
+        std::cout << nLength << " characters: gave up after " << GetTickCount64() - nStart << " ms\n";
+    }
 }

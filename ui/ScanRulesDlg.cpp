@@ -11,6 +11,7 @@ const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
     CommandEntry(IDC_COMBO_NOMATCH, &CScanRulesDlg::OnRuleChanged, CBN_SELCHANGE),
     CommandEntry(IDC_CHECK_SKIPREPEATS, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
     CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_CHECK_ATONCE, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
 };
 const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
@@ -20,6 +21,7 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
     if (m_settings.m_strNoMatch != "Type")
         m_settings.m_strNoMatch = "Drop";
     m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_nAtOnce = m_settings.m_strAtOnce == "1" ? BST_CHECKED : BST_UNCHECKED;
 }
 
 void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
@@ -31,9 +33,11 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_CBString(pDX, IDC_COMBO_NOMATCH, m_settings.m_strNoMatch);
     DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_nSkipRepeats);
     DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
+    DDX_Check(pDX, IDC_CHECK_ATONCE, m_nAtOnce);
     DDX_Text(pDX, IDC_EDIT_PREVIEWSCAN, m_strScanShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWTYPED, m_strTypedShown);
     m_settings.m_strSkipRepeats = m_nSkipRepeats == BST_CHECKED ? "1" : "0";
+    m_settings.m_strAtOnce = m_nAtOnce == BST_CHECKED ? "1" : "0";
 }
 
 BOOL CScanRulesDlg::OnInitDialog()

@@ -1,4 +1,4 @@
-// The Scan Rules dialog: the six rules as texts, and a preview of what they
+// The Scan Rules dialog: the rules as texts, and a preview of what they
 // would type from the last scan received, which follows the scans that come
 // while it is open.
 #pragma once
@@ -31,6 +31,7 @@ private:
 
     RuleSettings m_settings;
     int m_nSkipRepeats = 0;
+    int m_nAtOnce = 0;
     std::wstring m_lastScan;
     CString m_strScanShown;
     CString m_strTypedShown;
