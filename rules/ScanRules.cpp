@@ -1,5 +1,6 @@
 #include "ScanRules.h"
 #include <windows.h>
+#include <algorithm>
 #include <cwctype>
 #include <iterator>
 // Boost.Regex without the rest of Boost, on the C++ library's own threads and
@@ -80,45 +81,165 @@ std::wstring PerlEscapes(const std::wstring& pattern)
     return perl;
 }
 
+// The reason a name in braces is none: the names the text may hold.
+CString NoSuchName(const std::wstring& name, bool bFields)
+{
+    CString strReason = "there is no key named {";
+    strReason += CString(name);
+    strReason += "}: the keys are {ENTER}, {TAB}, {ESC} and {BACKSPACE}";
+    strReason += bFields ? ", the fields {DATE}, {TIME}, {DEC:$1} and {DEC:$1:10}" : "";
+    strReason += ", and {{ and }} stand for a brace.";
+    return strReason;
+}
+
+// A field in braces of a template: {DATE}, {TIME}, {DEC:$n} or {DEC:$n:W}.
+bool ParseField(const std::wstring& name, TemplatePart& part, CString& strReason)
+{
+    std::wstring upper = name;
+    for (wchar_t& c : upper)
+        c = (wchar_t)std::towupper(c);
+    if (upper == L"DATE" || upper == L"TIME") {
+        part.kind = upper == L"DATE" ? TemplatePart::DATE : TemplatePart::TIME;
+        return true;
+    }
+    if (upper.compare(0, 4, L"DEC:") != 0) {
+        strReason = NoSuchName(name, true);
+        return false;
+    }
+    ULONGLONG nWidth = 0;
+    if (upper.size() < 6 || upper[4] != L'$' || !std::iswdigit(upper[5]) ||
+        (upper.size() > 6 && (upper[6] != L':' || !ParseWholeNumber(CString(upper.substr(7)), 20, nWidth)))) {
+        strReason = "{DEC:$n} takes a group, $0 to $9, and may take a width of up to 20 digits: {DEC:$1:10}.";
+        return false;
+    }
+    part.kind = TemplatePart::DECIMAL;
+    part.nGroup = upper[5] - L'0';
+    part.nWidth = (unsigned)nWidth;
+    return true;
+}
+
+// Text with key names; with bFields, also groups ($0 to $9, $$ for a dollar
+// sign) and fields. False, with the reason, at anything else in braces or a
+// single } or $.
+bool ParseTemplate(const std::wstring& text, bool bFields, Template& parts, CString& strReason)
+{
+    parts.clear();
+    auto addText = [&](wchar_t wch) {
+        if (parts.empty() || parts.back().kind != TemplatePart::TEXT)
+            parts.push_back({ TemplatePart::TEXT, L"", 0, 0 });
+        parts.back().text += wch;
+    };
+    for (size_t i = 0; i < text.size(); i++) {
+        wchar_t wch = text[i];
+        bool bDoubled = i + 1 < text.size() && text[i + 1] == wch;
+        if ((wch == L'{' || wch == L'}' || (bFields && wch == L'$')) && bDoubled) {
+            addText(wch);
+            i++;
+        } else if (wch == L'{') {
+            size_t end = text.find(L'}', i);
+            std::wstring name = text.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1);
+            TemplatePart field = { TemplatePart::TEXT, L"", 0, 0 };
+            if (end != std::wstring::npos && LookUpKey(name, wch)) {
+                addText(wch);
+            } else if (end != std::wstring::npos && bFields) {
+                if (!ParseField(name, field, strReason))
+                    return false;
+                parts.push_back(field);
+            } else {
+                strReason = NoSuchName(name, bFields);
+                return false;
+            }
+            i = end;
+        } else if (wch == L'}') {
+            strReason = "a single } stands for nothing: }} stands for a brace.";
+            return false;
+        } else if (bFields && wch == L'$') {
+            if (i + 1 == text.size() || !std::iswdigit(text[i + 1])) {
+                strReason = "a $ stands for a group, $0 to $9: $$ stands for a dollar sign.";
+                return false;
+            }
+            parts.push_back({ TemplatePart::GROUP, L"", (unsigned)(text[++i] - L'0'), 0 });
+        } else {
+            addText(wch);
+        }
+    }
+    return true;
+}
+
+// The highest group a template names, and whether it holds the date or the time.
+unsigned HighestGroup(const Template& parts, bool& bStamps)
+{
+    unsigned nHighest = 0;
+    for (const TemplatePart& part : parts) {
+        if (part.kind == TemplatePart::GROUP || part.kind == TemplatePart::DECIMAL)
+            nHighest = std::max(nHighest, part.nGroup);
+        bStamps |= part.kind == TemplatePart::DATE || part.kind == TemplatePart::TIME;
+    }
+    return nHighest;
+}
+
+// Hexadecimal digits, up to 16, in decimal, padded with zeros to nWidth
+// digits; any other text as it came.
+std::wstring Decimal(const std::wstring& hex, unsigned nWidth)
+{
+    if (hex.empty() || hex.size() > 16 || hex.find_first_not_of(L"0123456789abcdefABCDEF") != std::wstring::npos)
+        return hex;
+    std::wstring decimal = std::to_wstring(std::stoull(hex, nullptr, 16));
+    return std::wstring(nWidth > decimal.size() ? nWidth - decimal.size() : 0, L'0') + decimal;
+}
+
+std::wstring Expand(const Template& parts, const std::vector<std::wstring>& groups, bool bStamps)
+{
+    std::wstring typed;
+    SYSTEMTIME now = {};
+    if (bStamps)
+        ::GetLocalTime(&now);
+    for (const TemplatePart& part : parts) {
+        wchar_t stamp[16] = L"";
+        switch (part.kind) {
+        case TemplatePart::TEXT: typed += part.text; break;
+        case TemplatePart::GROUP: typed += groups[part.nGroup]; break;
+        case TemplatePart::DECIMAL: typed += Decimal(groups[part.nGroup], part.nWidth); break;
+        case TemplatePart::DATE:
+        case TemplatePart::TIME:
+            if (bStamps && part.kind == TemplatePart::DATE)
+                swprintf(stamp, 16, L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
+            else if (bStamps)
+                swprintf(stamp, 16, L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+            typed += stamp;
+            break;
+        }
+    }
+    return typed;
+}
+
+// The groups of a match as texts; one that took no part is empty.
+std::vector<std::wstring> Groups(const boost::match_results<LineIterator>& match)
+{
+    std::vector<std::wstring> groups;
+    for (size_t i = 0; i < match.size(); i++)
+        groups.push_back(match[i].str());
+    return groups;
+}
+
+const size_t kMaxValue = 4096;   // characters a replace may make of one value
+
 bool IsLineEnd(wchar_t wch)
 {
-    return wch == L'\r' || wch == L'\n';
+    return wch == L'\r' || wch == L'\n' || wch == 0x03;   // CR, LF, and ETX, which ends a frame
 }
 
 } // namespace
 
 bool ParseKeys(const std::wstring& text, std::wstring& keys, CString& strReason)
 {
-    keys.clear();
-    bool bHolds = true;
-    for (size_t i = 0; i < text.size(); i++) {
-        wchar_t wch = text[i];
-        if ((wch == L'{' || wch == L'}') && i + 1 < text.size() && text[i + 1] == wch) {
-            keys += wch;
-            i++;
-        } else if (wch == L'{') {
-            size_t end = text.find(L'}', i);
-            std::wstring name = text.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1);
-            if (end == std::wstring::npos || !LookUpKey(name, wch)) {
-                strReason = "there is no key named {";
-                strReason += CString(name);
-                strReason += "}: the keys are {ENTER}, {TAB}, {ESC} and {BACKSPACE}, and {{ and }} stand for a brace.";
-                bHolds = false;
-                break;
-            }
-            keys += wch;
-            i = end;
-        } else if (wch == L'}') {
-            strReason = "a single } stands for nothing: }} stands for a brace.";
-            bHolds = false;
-            break;
-        } else {
-            keys += wch;
-        }
-    }
-    if (!bHolds)
-        keys.clear();   // a text that does not hold types nothing
-    return bHolds;
+    Template parts;
+    keys.clear();   // a text that does not hold types nothing
+    if (!ParseTemplate(text, false, parts, strReason))
+        return false;
+    for (const TemplatePart& part : parts)
+        keys += part.text;
+    return true;
 }
 
 std::wstring ShowKeys(const std::wstring& keys)
@@ -162,21 +283,47 @@ std::wstring ShowReceived(const std::wstring& text)
     return shown;
 }
 
-// The value the pattern picks from one line: its first group, or the whole
-// match if it has none. False where it does not match, and where the search
-// gives up (too many steps, or out of memory).
-static bool FindValue(const CompiledPattern& pattern, const std::wstring& line, std::wstring& value)
+// The groups of the pattern's first match in a line: false where it does not
+// match, and where the search gives up (too many steps, or out of memory).
+static bool Search(const CompiledPattern& pattern, const std::wstring& line, std::vector<std::wstring>& groups)
 {
     try {
         boost::match_results<LineIterator> match;
         if (!boost::regex_search(LineIterator(line.data()), LineIterator(line.data() + line.size()), match,
                                  pattern.regex))
             return false;
-        value = match[match.size() > 1 ? 1 : 0].str();
+        groups = Groups(match);
         return true;
     } catch (...) {
         return false;
     }
+}
+
+// Perl syntax, with ^ and $ at the ends of the line only, as ECMAScript has them.
+static std::shared_ptr<const CompiledPattern> CompilePattern(const CString& strPattern, CString& strReason)
+{
+    try {
+        return std::make_shared<const CompiledPattern>(CompiledPattern{
+            boost::wregex(PerlEscapes(strPattern.Wide()), boost::regex::perl | boost::regex::no_mod_m) });
+    } catch (const std::exception& e) {
+        strReason = CString("it is not a valid regular expression: ") += e.what();
+        return nullptr;
+    }
+}
+
+// A template that names only groups the pattern has ($0 without one).
+static bool CompileTemplate(const CString& strText, const CompiledPattern* pPattern, Template& parts,
+                            bool& bStamps, CString& strReason)
+{
+    if (!ParseTemplate(strText.Wide(), true, parts, strReason))
+        return false;
+    unsigned nGroups = pPattern ? (unsigned)pPattern->regex.mark_count() : 0;
+    unsigned nHighest = HighestGroup(parts, bStamps);
+    if (nHighest > nGroups && pPattern)
+        strReason.Format("there is no group $%u: the pattern has %u.", nHighest, nGroups);
+    else if (nHighest > nGroups)
+        strReason.Format("there is no group $%u: without a pattern, $0 is the whole scan.", nHighest);
+    return nHighest <= nGroups;
 }
 
 CString CScanRules::Compile(const RuleSettings& settings)
@@ -193,45 +340,85 @@ CString CScanRules::Compile(const RuleSettings& settings)
         add("Prefix: ", strReason);
     if (!ParseKeys(settings.m_strSuffix.Wide(), m_suffix, strReason))
         add("Suffix: ", strReason);
-    if (!settings.m_strPattern.IsEmpty()) {
-        // Perl syntax, with ^ and $ at the ends of the line only, as ECMAScript has them.
-        try {
-            m_pPattern = std::make_shared<const CompiledPattern>(CompiledPattern{ boost::wregex(
-                PerlEscapes(settings.m_strPattern.Wide()), boost::regex::perl | boost::regex::no_mod_m) });
-        } catch (const std::exception& e) {
-            add("Pattern: ", CString("it is not a valid regular expression: ") += e.what());
+    if (!settings.m_strPattern.IsEmpty() && !(m_pPattern = CompilePattern(settings.m_strPattern, strReason)))
+        add("Pattern: ", strReason);
+    // Without a template, the first group, or all the pattern matched.
+    m_output = { { TemplatePart::GROUP, L"", m_pPattern && m_pPattern->regex.mark_count() > 0 ? 1u : 0u, 0 } };
+    Template output;
+    if (!settings.m_strOutput.IsEmpty()) {
+        if (CompileTemplate(settings.m_strOutput, m_pPattern.get(), output, m_bStamps, strReason))
+            m_output = output;
+        else
+            add("Output: ", strReason);
+    }
+    if (!settings.m_strReplace.IsEmpty()) {
+        if (!(m_pReplace = CompilePattern(settings.m_strReplace, strReason)))
+            add("Replace: ", strReason);
+        else if (!CompileTemplate(settings.m_strReplaceWith, m_pReplace.get(), m_replaceWith, m_bStamps, strReason)) {
+            add("Replace with: ", strReason);
+            m_pReplace = nullptr;
         }
     }
     m_bTypeUnmatched = settings.m_strNoMatch == "Type";
     m_bSkipRepeats = settings.m_strSkipRepeats == "1";
-    ULONGLONG nDelay = 0;
-    if (!settings.m_strKeyDelay.IsEmpty() && !ParseWholeNumber(settings.m_strKeyDelay, 100, nDelay))
+    ULONGLONG nNumber = 0;
+    if (!settings.m_strRepeatSeconds.IsEmpty() &&
+        (!ParseWholeNumber(settings.m_strRepeatSeconds, 86400, nNumber) || nNumber == 0))
+        add("Repeats within: ", "it must be a whole number of seconds from 1 to 86400.");
+    else
+        m_nRepeatMs = nNumber * 1000;
+    nNumber = 0;
+    if (!settings.m_strKeyDelay.IsEmpty() && !ParseWholeNumber(settings.m_strKeyDelay, 100, nNumber))
         add("Key delay: ", "it must be a whole number of milliseconds from 0 to 100.");
     else
-        m_nKeyDelay = (UINT)nDelay;
+        m_nKeyDelay = (UINT)nNumber;
     return strReasons;
 }
 
 bool CScanRules::IsSet() const
 {
-    return !m_prefix.empty() || !m_suffix.empty() || m_pPattern || m_bSkipRepeats || m_nKeyDelay != 0;
+    return !m_prefix.empty() || !m_suffix.empty() || m_pPattern || m_output.size() != 1 ||
+           m_output[0].kind != TemplatePart::GROUP || m_pReplace || m_bSkipRepeats || m_nKeyDelay != 0;
 }
 
-std::wstring CScanRules::Apply(const std::wstring& scan, std::wstring& lastValue) const
+std::wstring CScanRules::Value(const std::vector<std::wstring>& groups, bool bStamps) const
+{
+    std::wstring value = Expand(m_output, groups, bStamps);
+    if (!m_pReplace)
+        return value;
+    std::wstring replaced;
+    try {
+        LineIterator first(value.data()), last(value.data() + value.size()), taken = first;
+        for (boost::regex_iterator<LineIterator> it(first, last, m_pReplace->regex), end; it != end; ++it) {
+            replaced += std::wstring(taken, (*it)[0].first) + Expand(m_replaceWith, Groups(*it), bStamps);
+            taken = (*it)[0].second;
+            if (replaced.size() >= kMaxValue)
+                break;
+        }
+        replaced += std::wstring(taken, last);
+    } catch (...) {   // a replace that gives up leaves the value as it was
+        return value;
+    }
+    return replaced.substr(0, kMaxValue);
+}
+
+std::wstring CScanRules::Apply(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const
 {
     std::wstring keys;
-    auto typeValue = [&](const std::wstring& value) {
-        if (m_bSkipRepeats && value == lastValue)
-            return;
-        keys += m_prefix + value + m_suffix;
-        lastValue = value;
+    auto take = [&](const std::vector<std::wstring>& groups) {
+        std::wstring value = Value(groups, true), compared = m_bStamps ? Value(groups, false) : value;
+        bool bRepeat = memory.bSet && compared == memory.value && (m_nRepeatMs == 0 || nowMs - memory.arrival < m_nRepeatMs);
+        if (!m_bSkipRepeats || !bRepeat)
+            keys += m_prefix + value + m_suffix;
+        memory = { compared, nowMs, true };
     };
     if (!m_pPattern) {
         if (!scan.empty())
-            typeValue(scan);
+            take({ scan });
         return keys;
     }
-    // Lines end at CR, LF or CR LF, and at the end of the scan; empty ones carry nothing.
+    // Lines end at CR, LF or CR LF, which they leave out, and after an ETX,
+    // which a frame's pattern may name; empty ones carry nothing.
     for (size_t start = 0; start < scan.size();) {
         size_t end = start;
         while (end < scan.size() && !IsLineEnd(scan[end]))
@@ -239,9 +426,10 @@ std::wstring CScanRules::Apply(const std::wstring& scan, std::wstring& lastValue
         size_t next = end + (end < scan.size());
         if (scan.compare(end, 2, L"\r\n") == 0)
             next++;
-        std::wstring line = scan.substr(start, end - start), value;
-        if (!line.empty() && FindValue(*m_pPattern, line, value))
-            typeValue(value);
+        std::wstring line = scan.substr(start, (scan[end] == 0x03 ? next : end) - start);
+        std::vector<std::wstring> groups;
+        if (!line.empty() && Search(*m_pPattern, line, groups))
+            take(groups);
         else if (!line.empty() && m_bTypeUnmatched)
             keys += scan.substr(start, next - start);   // as received, with its line end
         start = next;

@@ -12,4 +12,8 @@ struct RuleSettings {
     CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
     CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
     CString m_strAtOnce;        // "1": each scan is typed as soon as it has arrived, not at the next poll
+    CString m_strOutput;        // what each matched line types: $0 to $9, key names, fields; empty: the first group
+    CString m_strReplace;       // a regular expression replaced throughout each value
+    CString m_strReplaceWith;   // what each of its matches becomes: its $0 to $9, key names, fields
+    CString m_strRepeatSeconds; // seconds within which a repeat is skipped; empty: however late
 };

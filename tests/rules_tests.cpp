@@ -66,9 +66,10 @@ TEST(ScanRules, EachRowTypesWhatItsRulesMakeOfItsScans)
         std::string reason = (LPCSTR)rules.Compile(c.texts);
         EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
         EXPECT_EQ(reason.empty(), *c.reason == '\0') << reason;
-        std::wstring typed, lastValue;
+        std::wstring typed;
+        RepeatMemory memory;
         for (const std::wstring& scan : c.scans)
-            typed += rules.Apply(scan, lastValue);
+            typed += rules.Apply(scan, memory, 0);
         EXPECT_EQ(typed, c.typed);
     }
 }
@@ -85,9 +86,9 @@ TEST(ScanRules, HowLongASearchTakesToGiveUp)
     CScanRules rules;
     ASSERT_EQ(std::string(rules.Compile({ "", "", "(a|aa)*c" })), "");
     for (size_t nLength : { 254, 4096 }) {
-        std::wstring lastValue;
+        RepeatMemory memory;
         ULONGLONG nStart = GetTickCount64();
-        EXPECT_EQ(rules.Apply(std::wstring(nLength, L'a'), lastValue), L"");
+        EXPECT_EQ(rules.Apply(std::wstring(nLength, L'a'), memory, 0), L"");
         std::cout << nLength << " characters: gave up after " << GetTickCount64() - nStart << " ms\n";
     }
 }

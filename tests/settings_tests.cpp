@@ -209,5 +209,5 @@ TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThe
     SaveRuleSettings(rules);
     EXPECT_EQ(Store::Read()["ScanPattern"].bytes, std::string("\\d+", 4));
     EXPECT_TRUE(Store::Read(Store::USER).empty());
-    EXPECT_EQ(Store::Read().size(), 13u);
+    EXPECT_EQ(Store::Read().size(), 17u);
 }

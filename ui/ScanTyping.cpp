@@ -10,7 +10,7 @@
 void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty)
 {
     CString strReasons = m_rules.Compile(m_ruleSettings);
-    m_strLastValue.clear();
+    m_repeatMemory = RepeatMemory();
     if (!strReasons.IsEmpty()) {
         CString strText = pszWhenFaulty;
         strText += strReasons;
@@ -56,7 +56,7 @@ CString CWedgeDlg::TypeScan(const CString& strScan)
         g_pfnMessageBeep(TypeText(strScan) ? MB_ICONASTERISK : MB_ICONHAND);
         return strScan;
     }
-    std::wstring keys = m_rules.Apply(scan, m_strLastValue);
+    std::wstring keys = m_rules.Apply(scan, m_repeatMemory, ::GetTickCount64());
     if (keys.empty())
         return strScan;   // all dropped or skipped: no beep
     if (m_rules.KeyDelay() == 0) {

@@ -81,7 +81,7 @@ private:
     // Scan rules (ui/ScanTyping.cpp)
     RuleSettings m_ruleSettings;        // as stored, or as the dialog last saved them
     CScanRules m_rules;                 // taken when the port opens and on the dialog's OK
-    std::wstring m_strLastValue;        // the last value typed, for skipping repeats
+    RepeatMemory m_repeatMemory;        // the last value typed, for skipping repeats
     std::wstring m_strLastReceived;     // the last scan, for the dialog's preview
     std::wstring m_strPendingKeys;      // with a key delay: what is still to be typed
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
