@@ -22,8 +22,8 @@ inline const DevicePreset kDevicePresets[] = {
     // format" (SBI): sign or space, the weight, a space, the unit, which is
     // left out while the weight is unstable; in the 22-character format an
     // identifier such as N or G comes first.
-    { "Scale: Sartorius SBI", R"(^(?:[A-Za-z]\S* +)?(?:\+|(-)| ) *((?=[\d.]*[1-9])\d+(?:\.\d+)?) +[A-Za-z%]+ *$)", "$1$2",
-      "", "", "2" },
+    { "Scale: Sartorius SBI",
+      R"(^(?:[A-Za-z]\S* +)?(?:\+|(-)| ) *((?=[\d.]*[1-9])\d+(?:\.\d+)?) +[A-Za-z%]+ *$)", "$1$2", "", "", "2" },
     // A&D, instruction manuals of the GF/GX balances, "A&D standard format":
     // header ST (stable), US, OL or QT, a comma, the signed weight padded
     // with zeros, the unit; A&D's indicators put GS or NT (gross, net)

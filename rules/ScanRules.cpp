@@ -23,12 +23,23 @@ namespace {
 struct KeyName { LPCWSTR pszName; wchar_t wch; };
 const KeyName kKeyNames[] = { { L"ENTER", L'\r' }, { L"TAB", L'\t' }, { L"ESC", 0x1B }, { L"BACKSPACE", L'\b' } };
 
-bool LookUpKey(std::wstring name, wchar_t& wch)
+// Names in braces are read in any case.
+std::wstring Upper(std::wstring name)
 {
     for (wchar_t& c : name)
         c = (wchar_t)std::towupper(c);
+    return name;
+}
+
+bool IsDigit(wchar_t wch)
+{
+    return wch >= L'0' && wch <= L'9';
+}
+
+bool LookUpKey(const std::wstring& name, wchar_t& wch)
+{
     for (const KeyName& key : kKeyNames) {
-        if (name == key.pszName) {
+        if (Upper(name) == key.pszName) {
             wch = key.wch;
             return true;
         }
@@ -63,7 +74,7 @@ private:
     const wchar_t* m_p = nullptr;
 };
 
-// ECMAScript's \uXXXX is Perl's \x{XXXX}; to Perl, \u is an upper-case letter.
+// ECMAScript's \uXXXX is Perl's \x{XXXX}: to Boost.Regex, \u is any upper-case letter.
 std::wstring PerlEscapes(const std::wstring& pattern)
 {
     std::wstring perl;
@@ -95,9 +106,7 @@ CString NoSuchName(const std::wstring& name, bool bFields)
 // A field in braces of a template: {DATE}, {TIME}, {DEC:$n} or {DEC:$n:W}.
 bool ParseField(const std::wstring& name, TemplatePart& part, CString& strReason)
 {
-    std::wstring upper = name;
-    for (wchar_t& c : upper)
-        c = (wchar_t)std::towupper(c);
+    std::wstring upper = Upper(name);
     if (upper == L"DATE" || upper == L"TIME") {
         part.kind = upper == L"DATE" ? TemplatePart::DATE : TemplatePart::TIME;
         return true;
@@ -107,7 +116,7 @@ bool ParseField(const std::wstring& name, TemplatePart& part, CString& strReason
         return false;
     }
     ULONGLONG nWidth = 0;
-    if (upper.size() < 6 || upper[4] != L'$' || !std::iswdigit(upper[5]) ||
+    if (upper.size() < 6 || upper[4] != L'$' || !IsDigit(upper[5]) ||
         (upper.size() > 6 && (upper[6] != L':' || !ParseWholeNumber(CString(upper.substr(7)), 20, nWidth)))) {
         strReason = "{DEC:$n} takes a group, $0 to $9, and may take a width of up to 20 digits: {DEC:$1:10}.";
         return false;
@@ -154,7 +163,7 @@ bool ParseTemplate(const std::wstring& text, bool bFields, Template& parts, CStr
             strReason = "a single } stands for nothing: }} stands for a brace.";
             return false;
         } else if (bFields && wch == L'$') {
-            if (i + 1 == text.size() || !std::iswdigit(text[i + 1])) {
+            if (i + 1 == text.size() || !IsDigit(text[i + 1])) {
                 strReason = "a $ stands for a group, $0 to $9: $$ stands for a dollar sign.";
                 return false;
             }
@@ -166,16 +175,21 @@ bool ParseTemplate(const std::wstring& text, bool bFields, Template& parts, CStr
     return true;
 }
 
-// The highest group a template names, and whether it holds the date or the time.
-unsigned HighestGroup(const Template& parts, bool& bStamps)
+unsigned HighestGroup(const Template& parts)
 {
     unsigned nHighest = 0;
     for (const TemplatePart& part : parts) {
         if (part.kind == TemplatePart::GROUP || part.kind == TemplatePart::DECIMAL)
             nHighest = std::max(nHighest, part.nGroup);
-        bStamps |= part.kind == TemplatePart::DATE || part.kind == TemplatePart::TIME;
     }
     return nHighest;
+}
+
+bool HasStamps(const Template& parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [](const TemplatePart& part) {
+        return part.kind == TemplatePart::DATE || part.kind == TemplatePart::TIME;
+    });
 }
 
 // Hexadecimal digits, up to 16, in decimal, padded with zeros to nWidth
@@ -194,20 +208,19 @@ std::wstring Expand(const Template& parts, const std::vector<std::wstring>& grou
     SYSTEMTIME now = {};
     if (bStamps)
         ::GetLocalTime(&now);
+    auto stamp = [&](LPCWSTR pszFormat, WORD a, WORD b, WORD c) {
+        wchar_t sz[16] = L"";
+        if (bStamps)
+            swprintf(sz, 16, pszFormat, a, b, c);
+        return std::wstring(sz);
+    };
     for (const TemplatePart& part : parts) {
-        wchar_t stamp[16] = L"";
         switch (part.kind) {
         case TemplatePart::TEXT: typed += part.text; break;
         case TemplatePart::GROUP: typed += groups[part.nGroup]; break;
         case TemplatePart::DECIMAL: typed += Decimal(groups[part.nGroup], part.nWidth); break;
-        case TemplatePart::DATE:
-        case TemplatePart::TIME:
-            if (bStamps && part.kind == TemplatePart::DATE)
-                swprintf(stamp, 16, L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
-            else if (bStamps)
-                swprintf(stamp, 16, L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
-            typed += stamp;
-            break;
+        case TemplatePart::DATE: typed += stamp(L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay); break;
+        case TemplatePart::TIME: typed += stamp(L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond); break;
         }
     }
     return typed;
@@ -313,12 +326,12 @@ static std::shared_ptr<const CompiledPattern> CompilePattern(const CString& strP
 
 // A template that names only groups the pattern has ($0 without one).
 static bool CompileTemplate(const CString& strText, const CompiledPattern* pPattern, Template& parts,
-                            bool& bStamps, CString& strReason)
+                            CString& strReason)
 {
     if (!ParseTemplate(strText.Wide(), true, parts, strReason))
         return false;
     unsigned nGroups = pPattern ? (unsigned)pPattern->regex.mark_count() : 0;
-    unsigned nHighest = HighestGroup(parts, bStamps);
+    unsigned nHighest = HighestGroup(parts);
     if (nHighest > nGroups && pPattern)
         strReason.Format("there is no group $%u: the pattern has %u.", nHighest, nGroups);
     else if (nHighest > nGroups)
@@ -346,7 +359,7 @@ CString CScanRules::Compile(const RuleSettings& settings)
     m_output = { { TemplatePart::GROUP, L"", m_pPattern && m_pPattern->regex.mark_count() > 0 ? 1u : 0u, 0 } };
     Template output;
     if (!settings.m_strOutput.IsEmpty()) {
-        if (CompileTemplate(settings.m_strOutput, m_pPattern.get(), output, m_bStamps, strReason))
+        if (CompileTemplate(settings.m_strOutput, m_pPattern.get(), output, strReason))
             m_output = output;
         else
             add("Output: ", strReason);
@@ -354,11 +367,12 @@ CString CScanRules::Compile(const RuleSettings& settings)
     if (!settings.m_strReplace.IsEmpty()) {
         if (!(m_pReplace = CompilePattern(settings.m_strReplace, strReason)))
             add("Replace: ", strReason);
-        else if (!CompileTemplate(settings.m_strReplaceWith, m_pReplace.get(), m_replaceWith, m_bStamps, strReason)) {
+        else if (!CompileTemplate(settings.m_strReplaceWith, m_pReplace.get(), m_replaceWith, strReason)) {
             add("Replace with: ", strReason);
             m_pReplace = nullptr;
         }
     }
+    m_bStamps = HasStamps(m_output) || (m_pReplace && HasStamps(m_replaceWith));
     m_bTypeUnmatched = settings.m_strNoMatch == "Type";
     m_bSkipRepeats = settings.m_strSkipRepeats == "1";
     ULONGLONG nNumber = 0;
@@ -407,8 +421,9 @@ std::wstring CScanRules::Apply(const std::wstring& scan, RepeatMemory& memory, U
     std::wstring keys;
     auto take = [&](const std::vector<std::wstring>& groups) {
         std::wstring value = Value(groups, true), compared = m_bStamps ? Value(groups, false) : value;
-        bool bRepeat = memory.bSet && compared == memory.value && (m_nRepeatMs == 0 || nowMs - memory.arrival < m_nRepeatMs);
-        if (!m_bSkipRepeats || !bRepeat)
+        bool bRepeat = m_bSkipRepeats && memory.bSet && compared == memory.value &&
+                       (m_nRepeatMs == 0 || nowMs - memory.arrival < m_nRepeatMs);
+        if (!bRepeat)
             keys += m_prefix + value + m_suffix;
         memory = { compared, nowMs, true };
     };
