@@ -1,9 +1,21 @@
 #include "ScanRules.h"
 #include <windows.h>
+#include <algorithm>
 #include <cwctype>
-#include <functional>
 #include <iterator>
-#include <mutex>
+// Boost.Regex without the rest of Boost, on the C++ library's own threads and
+// exceptions: it builds alike whatever the compiler's thread model.
+#define BOOST_REGEX_STANDALONE
+// The steps a search may take before it gives up and its line counts as not
+// matching: about 50 ms under Wine, on a line of any length. Enough for a
+// quadratic search over 1000 characters; a pattern that backtracks without
+// end gives up instead of holding the window.
+#define BOOST_REGEX_MAX_STATE_COUNT 5000000
+#include <boost/regex.hpp>
+
+struct CompiledPattern {
+    boost::wregex regex;
+};
 
 namespace {
 
@@ -11,12 +23,23 @@ namespace {
 struct KeyName { LPCWSTR pszName; wchar_t wch; };
 const KeyName kKeyNames[] = { { L"ENTER", L'\r' }, { L"TAB", L'\t' }, { L"ESC", 0x1B }, { L"BACKSPACE", L'\b' } };
 
-bool LookUpKey(std::wstring name, wchar_t& wch)
+// Names in braces are read in any case.
+std::wstring Upper(std::wstring name)
 {
     for (wchar_t& c : name)
         c = (wchar_t)std::towupper(c);
+    return name;
+}
+
+bool IsDigit(wchar_t wch)
+{
+    return wch >= L'0' && wch <= L'9';
+}
+
+bool LookUpKey(const std::wstring& name, wchar_t& wch)
+{
     for (const KeyName& key : kKeyNames) {
-        if (name == key.pszName) {
+        if (Upper(name) == key.pszName) {
             wch = key.wch;
             return true;
         }
@@ -24,79 +47,12 @@ bool LookUpKey(std::wstring name, wchar_t& wch)
     return false;
 }
 
-// libstdc++ searches an ECMAScript pattern depth first, with nested calls
-// for every character it takes (about 2 KB of stack each) and for every state
-// of the pattern it passes, and it backtracks without limit: a line of a few
-// hundred characters can exhaust a thread's usual 1 or 2 MB, and a pattern
-// such as (a|aa)*c takes for ever. So searches run on a thread with a large
-// stack, and walk the line through an iterator that gives up (throws) after
-// a number of steps, or once half the stack is used: between two steps the
-// search makes no more nested calls than the pattern has states, some 30 MB
-// at most for the 100000 states the library allows. Patterns are compiled
-// on that thread too: the parser nests calls per group.
-struct SearchGiveUp {};
-
-// The thread, made at the first call and kept (making one costs some 5 ms
-// under Wine): runs one function at a time for the threads that call Run, on
-// a stack of 256 MB, reserved, not committed until used.
-class LargeStack {
-public:
-    static void Run(const std::function<void()>& f)
-    {
-        static LargeStack stack;
-        std::lock_guard<std::mutex> lock(stack.m_mutex);
-        if (stack.m_hThread == NULL)
-            return;   // no room for the thread: f does not run
-        stack.m_pf = &f;
-        ::SetEvent(stack.m_hStart);
-        ::WaitForSingleObject(stack.m_hDone, INFINITE);
-    }
-
-private:
-    LargeStack()
-        : m_hStart(::CreateEventA(NULL, FALSE, FALSE, NULL)), m_hDone(::CreateEventA(NULL, FALSE, FALSE, NULL)),
-          m_hThread(::CreateThread(NULL, 256 << 20, Loop, this, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL))
-    {
-    }
-    static DWORD WINAPI Loop(LPVOID pThis)
-    {
-        LargeStack& stack = *(LargeStack*)pThis;
-        for (;;) {
-            ::WaitForSingleObject(stack.m_hStart, INFINITE);
-            (*stack.m_pf)();
-            ::SetEvent(stack.m_hDone);
-        }
-    }
-
-    std::mutex m_mutex;
-    const std::function<void()>* m_pf = NULL;
-    HANDLE m_hStart;
-    HANDLE m_hDone;
-    HANDLE m_hThread;   // ends with the process
-};
-
-class SearchBudget {
-public:
-    SearchBudget()
-    {
-        MEMORY_BASIC_INFORMATION mbi = {};
-        ::VirtualQuery(&mbi, &mbi, sizeof mbi);   // this thread's stack, as reserved
-        SIZE_T nStack = (const char*)&mbi - (const char*)mbi.AllocationBase;
-        m_pFloor = (const char*)mbi.AllocationBase + nStack / 2;
-    }
-    void Step()
-    {
-        if (++m_nSteps > kMaxSteps || (const char*)__builtin_frame_address(0) < m_pFloor)
-            throw SearchGiveUp();
-    }
-
-private:
-    static const size_t kMaxSteps = 1000000;   // 30 to 500 ms
-    size_t m_nSteps = 0;
-    const char* m_pFloor;
-};
-
-class GuardedIterator {
+// A line walked one character at a time. Given pointers, which it can measure
+// at once, the library lets a search take some line length squared steps, so
+// a merely quadratic search such as (a|b)*c over 1000 characters gives up;
+// given this, it lets every search take BOOST_REGEX_MAX_STATE_COUNT steps
+// (see above), whatever the line's length.
+class LineIterator {
 public:
     using iterator_category = std::bidirectional_iterator_tag;
     using value_type = wchar_t;
@@ -104,60 +60,199 @@ public:
     using pointer = const wchar_t*;
     using reference = const wchar_t&;
 
-    GuardedIterator() = default;
-    GuardedIterator(const wchar_t* p, SearchBudget* pBudget) : m_p(p), m_pBudget(pBudget) {}
-    reference operator*() const { m_pBudget->Step(); return *m_p; }
-    GuardedIterator& operator++() { ++m_p; return *this; }
-    GuardedIterator operator++(int) { GuardedIterator old = *this; ++m_p; return old; }
-    GuardedIterator& operator--() { --m_p; return *this; }
-    GuardedIterator operator--(int) { GuardedIterator old = *this; --m_p; return old; }
-    bool operator==(const GuardedIterator& o) const { return m_p == o.m_p; }
-    bool operator!=(const GuardedIterator& o) const { return m_p != o.m_p; }
+    LineIterator() = default;
+    explicit LineIterator(const wchar_t* p) : m_p(p) {}
+    reference operator*() const { return *m_p; }
+    LineIterator& operator++() { ++m_p; return *this; }
+    LineIterator operator++(int) { LineIterator old = *this; ++m_p; return old; }
+    LineIterator& operator--() { --m_p; return *this; }
+    LineIterator operator--(int) { LineIterator old = *this; --m_p; return old; }
+    bool operator==(const LineIterator& o) const { return m_p == o.m_p; }
+    bool operator!=(const LineIterator& o) const { return m_p != o.m_p; }
 
 private:
     const wchar_t* m_p = nullptr;
-    SearchBudget* m_pBudget = nullptr;
 };
+
+// ECMAScript's \uXXXX is Perl's \x{XXXX}: to Boost.Regex, \u is any upper-case letter.
+std::wstring PerlEscapes(const std::wstring& pattern)
+{
+    std::wstring perl;
+    for (size_t i = 0; i < pattern.size(); i++) {
+        if (pattern[i] == L'\\' && i + 6 <= pattern.size() && pattern[i + 1] == L'u' &&
+            pattern.find_first_not_of(L"0123456789abcdefABCDEF", i + 2) >= i + 6) {
+            perl += L"\\x{" + pattern.substr(i + 2, 4) + L"}";
+            i += 5;
+        } else {
+            perl += pattern[i];
+            if (pattern[i] == L'\\' && i + 1 < pattern.size())
+                perl += pattern[++i];
+        }
+    }
+    return perl;
+}
+
+// The reason a name in braces is none: the names the text may hold.
+CString NoSuchName(const std::wstring& name, bool bFields)
+{
+    CString strReason = "there is no key named {";
+    strReason += CString(name);
+    strReason += "}: the keys are {ENTER}, {TAB}, {ESC} and {BACKSPACE}";
+    strReason += bFields ? ", the fields {DATE}, {TIME}, {DEC:$1} and {DEC:$1:10}" : "";
+    strReason += ", and {{ and }} stand for a brace.";
+    return strReason;
+}
+
+// A field in braces of a template: {DATE}, {TIME}, {DEC:$n} or {DEC:$n:W}.
+bool ParseField(const std::wstring& name, TemplatePart& part, CString& strReason)
+{
+    std::wstring upper = Upper(name);
+    if (upper == L"DATE" || upper == L"TIME") {
+        part.kind = upper == L"DATE" ? TemplatePart::DATE : TemplatePart::TIME;
+        return true;
+    }
+    if (upper.compare(0, 4, L"DEC:") != 0) {
+        strReason = NoSuchName(name, true);
+        return false;
+    }
+    ULONGLONG nWidth = 0;
+    if (upper.size() < 6 || upper[4] != L'$' || !IsDigit(upper[5]) ||
+        (upper.size() > 6 && (upper[6] != L':' || !ParseWholeNumber(CString(upper.substr(7)), 20, nWidth)))) {
+        strReason = "{DEC:$n} takes a group, $0 to $9, and may take a width of up to 20 digits: {DEC:$1:10}.";
+        return false;
+    }
+    part.kind = TemplatePart::DECIMAL;
+    part.nGroup = upper[5] - L'0';
+    part.nWidth = (unsigned)nWidth;
+    return true;
+}
+
+// Text with key names; with bFields, also groups ($0 to $9, $$ for a dollar
+// sign) and fields. False, with the reason, at anything else in braces or a
+// single } or $.
+bool ParseTemplate(const std::wstring& text, bool bFields, Template& parts, CString& strReason)
+{
+    parts.clear();
+    auto addText = [&](wchar_t wch) {
+        if (parts.empty() || parts.back().kind != TemplatePart::TEXT)
+            parts.push_back({ TemplatePart::TEXT, L"", 0, 0 });
+        parts.back().text += wch;
+    };
+    for (size_t i = 0; i < text.size(); i++) {
+        wchar_t wch = text[i];
+        bool bDoubled = i + 1 < text.size() && text[i + 1] == wch;
+        if ((wch == L'{' || wch == L'}' || (bFields && wch == L'$')) && bDoubled) {
+            addText(wch);
+            i++;
+        } else if (wch == L'{') {
+            size_t end = text.find(L'}', i);
+            std::wstring name = text.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1);
+            TemplatePart field = { TemplatePart::TEXT, L"", 0, 0 };
+            if (end != std::wstring::npos && LookUpKey(name, wch)) {
+                addText(wch);
+            } else if (end != std::wstring::npos && bFields) {
+                if (!ParseField(name, field, strReason))
+                    return false;
+                parts.push_back(field);
+            } else {
+                strReason = NoSuchName(name, bFields);
+                return false;
+            }
+            i = end;
+        } else if (wch == L'}') {
+            strReason = "a single } stands for nothing: }} stands for a brace.";
+            return false;
+        } else if (bFields && wch == L'$') {
+            if (i + 1 == text.size() || !IsDigit(text[i + 1])) {
+                strReason = "a $ stands for a group, $0 to $9: $$ stands for a dollar sign.";
+                return false;
+            }
+            parts.push_back({ TemplatePart::GROUP, L"", (unsigned)(text[++i] - L'0'), 0 });
+        } else {
+            addText(wch);
+        }
+    }
+    return true;
+}
+
+unsigned HighestGroup(const Template& parts)
+{
+    unsigned nHighest = 0;
+    for (const TemplatePart& part : parts) {
+        if (part.kind == TemplatePart::GROUP || part.kind == TemplatePart::DECIMAL)
+            nHighest = std::max(nHighest, part.nGroup);
+    }
+    return nHighest;
+}
+
+bool HasStamps(const Template& parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [](const TemplatePart& part) {
+        return part.kind == TemplatePart::DATE || part.kind == TemplatePart::TIME;
+    });
+}
+
+// Hexadecimal digits, up to 16, in decimal, padded with zeros to nWidth
+// digits; any other text as it came.
+std::wstring Decimal(const std::wstring& hex, unsigned nWidth)
+{
+    if (hex.empty() || hex.size() > 16 || hex.find_first_not_of(L"0123456789abcdefABCDEF") != std::wstring::npos)
+        return hex;
+    std::wstring decimal = std::to_wstring(std::stoull(hex, nullptr, 16));
+    return std::wstring(nWidth > decimal.size() ? nWidth - decimal.size() : 0, L'0') + decimal;
+}
+
+std::wstring Expand(const Template& parts, const std::vector<std::wstring>& groups, bool bStamps)
+{
+    std::wstring typed;
+    SYSTEMTIME now = {};
+    if (bStamps)
+        ::GetLocalTime(&now);
+    auto stamp = [&](LPCWSTR pszFormat, WORD a, WORD b, WORD c) {
+        wchar_t sz[16] = L"";
+        if (bStamps)
+            swprintf(sz, 16, pszFormat, a, b, c);
+        return std::wstring(sz);
+    };
+    for (const TemplatePart& part : parts) {
+        switch (part.kind) {
+        case TemplatePart::TEXT: typed += part.text; break;
+        case TemplatePart::GROUP: typed += groups[part.nGroup]; break;
+        case TemplatePart::DECIMAL: typed += Decimal(groups[part.nGroup], part.nWidth); break;
+        case TemplatePart::DATE: typed += stamp(L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay); break;
+        case TemplatePart::TIME: typed += stamp(L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond); break;
+        }
+    }
+    return typed;
+}
+
+// The groups of a match as texts; one that took no part is empty.
+std::vector<std::wstring> Groups(const boost::match_results<LineIterator>& match)
+{
+    std::vector<std::wstring> groups;
+    for (size_t i = 0; i < match.size(); i++)
+        groups.push_back(match[i].str());
+    return groups;
+}
+
+const size_t kMaxValue = 4096;   // characters a replace may make of one value
 
 bool IsLineEnd(wchar_t wch)
 {
-    return wch == L'\r' || wch == L'\n';
+    return wch == L'\r' || wch == L'\n' || wch == 0x03;   // CR, LF, and ETX, which ends a frame
 }
 
 } // namespace
 
 bool ParseKeys(const std::wstring& text, std::wstring& keys, CString& strReason)
 {
-    keys.clear();
-    bool bHolds = true;
-    for (size_t i = 0; i < text.size(); i++) {
-        wchar_t wch = text[i];
-        if ((wch == L'{' || wch == L'}') && i + 1 < text.size() && text[i + 1] == wch) {
-            keys += wch;
-            i++;
-        } else if (wch == L'{') {
-            size_t end = text.find(L'}', i);
-            std::wstring name = text.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1);
-            if (end == std::wstring::npos || !LookUpKey(name, wch)) {
-                strReason = "there is no key named {";
-                strReason += CString(name);
-                strReason += "}: the keys are {ENTER}, {TAB}, {ESC} and {BACKSPACE}, and {{ and }} stand for a brace.";
-                bHolds = false;
-                break;
-            }
-            keys += wch;
-            i = end;
-        } else if (wch == L'}') {
-            strReason = "a single } stands for nothing: }} stands for a brace.";
-            bHolds = false;
-            break;
-        } else {
-            keys += wch;
-        }
-    }
-    if (!bHolds)
-        keys.clear();   // a text that does not hold types nothing
-    return bHolds;
+    Template parts;
+    keys.clear();   // a text that does not hold types nothing
+    if (!ParseTemplate(text, false, parts, strReason))
+        return false;
+    for (const TemplatePart& part : parts)
+        keys += part.text;
+    return true;
 }
 
 std::wstring ShowKeys(const std::wstring& keys)
@@ -201,22 +296,47 @@ std::wstring ShowReceived(const std::wstring& text)
     return shown;
 }
 
-bool FindValue(const std::wregex& pattern, const std::wstring& line, std::wstring& value)
+// The groups of the pattern's first match in a line: false where it does not
+// match, and where the search gives up (too many steps, or out of memory).
+static bool Search(const CompiledPattern& pattern, const std::wstring& line, std::vector<std::wstring>& groups)
 {
-    bool bFound = false;
-    LargeStack::Run([&] {
-        try {
-            SearchBudget budget;
-            GuardedIterator first(line.data(), &budget), last(line.data() + line.size(), &budget);
-            std::match_results<GuardedIterator> match;
-            bFound = std::regex_search(first, last, match, pattern);
-            if (bFound)
-                value = match[match.size() > 1 ? 1 : 0].str();
-        } catch (...) {   // given up, out of memory, or the library's own complexity error
-            bFound = false;
-        }
-    });
-    return bFound;
+    try {
+        boost::match_results<LineIterator> match;
+        if (!boost::regex_search(LineIterator(line.data()), LineIterator(line.data() + line.size()), match,
+                                 pattern.regex))
+            return false;
+        groups = Groups(match);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Perl syntax, with ^ and $ at the ends of the line only, as ECMAScript has them.
+static std::shared_ptr<const CompiledPattern> CompilePattern(const CString& strPattern, CString& strReason)
+{
+    try {
+        return std::make_shared<const CompiledPattern>(CompiledPattern{
+            boost::wregex(PerlEscapes(strPattern.Wide()), boost::regex::perl | boost::regex::no_mod_m) });
+    } catch (const std::exception& e) {
+        strReason = CString("it is not a valid regular expression: ") += e.what();
+        return nullptr;
+    }
+}
+
+// A template that names only groups the pattern has ($0 without one).
+static bool CompileTemplate(const CString& strText, const CompiledPattern* pPattern, Template& parts,
+                            CString& strReason)
+{
+    if (!ParseTemplate(strText.Wide(), true, parts, strReason))
+        return false;
+    unsigned nGroups = pPattern ? (unsigned)pPattern->regex.mark_count() : 0;
+    unsigned nHighest = HighestGroup(parts);
+    if (nHighest > nGroups && pPattern)
+        strReason.Format("there is no group $%u: the pattern has %u.", nHighest, nGroups);
+    else if (nHighest > nGroups)
+        strReason.Format("there is no group $%u: without a pattern, $0 is the whole scan.", nHighest);
+    return nHighest <= nGroups;
 }
 
 CString CScanRules::Compile(const RuleSettings& settings)
@@ -233,48 +353,87 @@ CString CScanRules::Compile(const RuleSettings& settings)
         add("Prefix: ", strReason);
     if (!ParseKeys(settings.m_strSuffix.Wide(), m_suffix, strReason))
         add("Suffix: ", strReason);
-    if (!settings.m_strPattern.IsEmpty()) {
-        CString strError = "there is no room to compile it.";
-        LargeStack::Run([&] {
-            try {
-                m_pPattern = std::make_shared<const std::wregex>(settings.m_strPattern.Wide(), std::regex::ECMAScript);
-            } catch (const std::exception& e) {
-                strError = CString("it is not a valid regular expression: ") += e.what();
-            }
-        });
-        if (!m_pPattern)
-            add("Pattern: ", strError);
+    if (!settings.m_strPattern.IsEmpty() && !(m_pPattern = CompilePattern(settings.m_strPattern, strReason)))
+        add("Pattern: ", strReason);
+    // Without a template, the first group, or all the pattern matched.
+    m_output = { { TemplatePart::GROUP, L"", m_pPattern && m_pPattern->regex.mark_count() > 0 ? 1u : 0u, 0 } };
+    Template output;
+    if (!settings.m_strOutput.IsEmpty()) {
+        if (CompileTemplate(settings.m_strOutput, m_pPattern.get(), output, strReason))
+            m_output = output;
+        else
+            add("Output: ", strReason);
     }
+    if (!settings.m_strReplace.IsEmpty()) {
+        if (!(m_pReplace = CompilePattern(settings.m_strReplace, strReason)))
+            add("Replace: ", strReason);
+        else if (!CompileTemplate(settings.m_strReplaceWith, m_pReplace.get(), m_replaceWith, strReason)) {
+            add("Replace with: ", strReason);
+            m_pReplace = nullptr;
+        }
+    }
+    m_bStamps = HasStamps(m_output) || (m_pReplace && HasStamps(m_replaceWith));
     m_bTypeUnmatched = settings.m_strNoMatch == "Type";
     m_bSkipRepeats = settings.m_strSkipRepeats == "1";
-    ULONGLONG nDelay = 0;
-    if (!settings.m_strKeyDelay.IsEmpty() && !ParseWholeNumber(settings.m_strKeyDelay, 100, nDelay))
+    ULONGLONG nNumber = 0;
+    if (!settings.m_strRepeatSeconds.IsEmpty() &&
+        (!ParseWholeNumber(settings.m_strRepeatSeconds, 86400, nNumber) || nNumber == 0))
+        add("Repeats within: ", "it must be a whole number of seconds from 1 to 86400.");
+    else
+        m_nRepeatMs = nNumber * 1000;
+    nNumber = 0;
+    if (!settings.m_strKeyDelay.IsEmpty() && !ParseWholeNumber(settings.m_strKeyDelay, 100, nNumber))
         add("Key delay: ", "it must be a whole number of milliseconds from 0 to 100.");
     else
-        m_nKeyDelay = (UINT)nDelay;
+        m_nKeyDelay = (UINT)nNumber;
     return strReasons;
 }
 
 bool CScanRules::IsSet() const
 {
-    return !m_prefix.empty() || !m_suffix.empty() || m_pPattern || m_bSkipRepeats || m_nKeyDelay != 0;
+    return !m_prefix.empty() || !m_suffix.empty() || m_pPattern || m_output.size() != 1 ||
+           m_output[0].kind != TemplatePart::GROUP || m_pReplace || m_bSkipRepeats || m_nKeyDelay != 0;
 }
 
-std::wstring CScanRules::Apply(const std::wstring& scan, std::wstring& lastValue) const
+std::wstring CScanRules::Value(const std::vector<std::wstring>& groups, bool bStamps) const
+{
+    std::wstring value = Expand(m_output, groups, bStamps);
+    if (!m_pReplace)
+        return value;
+    std::wstring replaced;
+    try {
+        LineIterator first(value.data()), last(value.data() + value.size()), taken = first;
+        for (boost::regex_iterator<LineIterator> it(first, last, m_pReplace->regex), end; it != end; ++it) {
+            replaced += std::wstring(taken, (*it)[0].first) + Expand(m_replaceWith, Groups(*it), bStamps);
+            taken = (*it)[0].second;
+            if (replaced.size() >= kMaxValue)
+                break;
+        }
+        replaced += std::wstring(taken, last);
+    } catch (...) {   // a replace that gives up leaves the value as it was
+        return value;
+    }
+    return replaced.substr(0, kMaxValue);
+}
+
+std::wstring CScanRules::Apply(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const
 {
     std::wstring keys;
-    auto typeValue = [&](const std::wstring& value) {
-        if (m_bSkipRepeats && value == lastValue)
-            return;
-        keys += m_prefix + value + m_suffix;
-        lastValue = value;
+    auto take = [&](const std::vector<std::wstring>& groups) {
+        std::wstring value = Value(groups, true), compared = m_bStamps ? Value(groups, false) : value;
+        bool bRepeat = m_bSkipRepeats && memory.bSet && compared == memory.value &&
+                       (m_nRepeatMs == 0 || nowMs - memory.arrival < m_nRepeatMs);
+        if (!bRepeat)
+            keys += m_prefix + value + m_suffix;
+        memory = { compared, nowMs, true };
     };
     if (!m_pPattern) {
         if (!scan.empty())
-            typeValue(scan);
+            take({ scan });
         return keys;
     }
-    // Lines end at CR, LF or CR LF, and at the end of the scan; empty ones carry nothing.
+    // Lines end at CR, LF or CR LF, which they leave out, and after an ETX,
+    // which a frame's pattern may name; empty ones carry nothing.
     for (size_t start = 0; start < scan.size();) {
         size_t end = start;
         while (end < scan.size() && !IsLineEnd(scan[end]))
@@ -282,9 +441,10 @@ std::wstring CScanRules::Apply(const std::wstring& scan, std::wstring& lastValue
         size_t next = end + (end < scan.size());
         if (scan.compare(end, 2, L"\r\n") == 0)
             next++;
-        std::wstring line = scan.substr(start, end - start), value;
-        if (!line.empty() && FindValue(*m_pPattern, line, value))
-            typeValue(value);
+        std::wstring line = scan.substr(start, (scan[end] == 0x03 ? next : end) - start);
+        std::vector<std::wstring> groups;
+        if (!line.empty() && Search(*m_pPattern, line, groups))
+            take(groups);
         else if (!line.empty() && m_bTypeUnmatched)
             keys += scan.substr(start, next - start);   // as received, with its line end
         start = next;

@@ -1,11 +1,13 @@
 // Scan rules: what a scan types, shaped by a prefix and a suffix of text and
-// key names, a pattern that picks the value out of each line, repeats skipped
+// key names, a pattern that picks the value out of each line, a template of
+// its groups, a replace within it, repeats skipped (for a while or for ever)
 // and a pace for the keys. Plain functions over text: the window feeds them
 // decoded scans and hands what they give to the keys.
 #pragma once
+#include <windows.h>
 #include <memory>
-#include <regex>
 #include <string>
+#include <vector>
 #include "../fw/String.h"
 #include "../settings/RuleSettings.h"
 
@@ -22,10 +24,27 @@ std::wstring ShowKeys(const std::wstring& keys);
 // <ESC>, <BS>, any other as its code (<1F>).
 std::wstring ShowReceived(const std::wstring& text);
 
-// The value the pattern picks from one line: its first group, or the whole
-// match if it has none. False where it does not match, and where the search
-// gives up (too many steps, too little stack left, out of memory).
-bool FindValue(const std::wregex& pattern, const std::wstring& line, std::wstring& value);
+// One part of a template: text (key names already their characters), a
+// group, the local date or time, or a group read as hexadecimal and typed in
+// decimal, padded with zeros to nWidth digits.
+struct TemplatePart {
+    enum Kind { TEXT, GROUP, DATE, TIME, DECIMAL } kind;
+    std::wstring text;
+    unsigned nGroup = 0;
+    unsigned nWidth = 0;
+};
+using Template = std::vector<TemplatePart>;
+
+struct CompiledPattern;   // Boost.Regex's, kept out of what includes this
+
+// What skipping repeats remembers: the last value typed and when it last
+// arrived, skipped arrivals too, so that a card held to a reader types once
+// however long it is held.
+struct RepeatMemory {
+    std::wstring value;     // as compared: without its {DATE} and {TIME}
+    ULONGLONG arrival = 0;  // GetTickCount64() of its last arrival
+    bool bSet = false;
+};
 
 class CScanRules {
 public:
@@ -33,19 +52,29 @@ public:
     // rule off and adds a line saying why to what is returned, which is empty
     // when every text holds.
     CString Compile(const RuleSettings& settings);
-    // Whether any rule is on: without one a scan is typed as it came.
+    // Whether any rule that changes what is typed is on: without one a scan
+    // is typed as it came.
     bool IsSet() const;
     UINT KeyDelay() const { return m_nKeyDelay; }
     // The characters a decoded scan types (see ParseKeys for the keys among
-    // them). lastValue is the last value typed, which skipping repeats
-    // compares with; it becomes the last value this scan types.
-    std::wstring Apply(const std::wstring& scan, std::wstring& lastValue) const;
+    // them); memory is updated as the scan's values are taken. The caller
+    // passes a copy and keeps it only once the keys went out.
+    std::wstring Apply(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const;
 
 private:
+    // A line's value: the output template over the groups, then the replace;
+    // with bStamps false, {DATE} and {TIME} are left out.
+    std::wstring Value(const std::vector<std::wstring>& groups, bool bStamps) const;
+
     std::wstring m_prefix;
     std::wstring m_suffix;
-    std::shared_ptr<const std::wregex> m_pPattern;   // none: the scan is one value
+    std::shared_ptr<const CompiledPattern> m_pPattern;   // none: the scan is one value, $0
+    Template m_output;                                   // what a value types
+    std::shared_ptr<const CompiledPattern> m_pReplace;   // none: no replace
+    Template m_replaceWith;                              // what each match of the replace becomes
+    bool m_bStamps = false;                              // a template holds {DATE} or {TIME}
     bool m_bTypeUnmatched = false;
     bool m_bSkipRepeats = false;
+    ULONGLONG m_nRepeatMs = 0;                           // 0: repeats are skipped however late
     UINT m_nKeyDelay = 0;
 };

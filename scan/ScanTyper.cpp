@@ -5,8 +5,8 @@ BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 
 CString CScanTyper::TakeRules(const RuleSettings& settings)
 {
-    m_lastValue.clear();
-    m_pendingValue.clear();
+    m_memory = RepeatMemory();
+    m_pendingMemory = RepeatMemory();
     return m_rules.Compile(settings);
 }
 
@@ -27,11 +27,15 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
     bool bTyping = !m_pendingKeys.empty();
     // A scan that comes while keys are still paced is compared with the value
     // they will have typed.
-    std::wstring value = bTyping ? m_pendingValue : m_lastValue;
-    std::wstring keys = m_rules.IsSet() ? m_rules.Apply(scan, value) : scan;
-    if (keys.empty())
-        return scan;   // all dropped or skipped: no beep
-    m_pendingValue = value;
+    RepeatMemory memory = bTyping ? m_pendingMemory : m_memory;
+    std::wstring keys = m_rules.IsSet() ? m_rules.Apply(scan, memory, ::GetTickCount64()) : scan;
+    if (keys.empty()) {
+        // All dropped or skipped: no beep, and a skipped value's arrival
+        // counts, so that a card held to a reader types once.
+        (bTyping ? m_pendingMemory : m_memory) = memory;
+        return scan;
+    }
+    m_pendingMemory = memory;
     if (m_rules.KeyDelay() == 0) {
         Finish(TypeKeys(keys));
     } else {
@@ -71,6 +75,6 @@ void CScanTyper::Stop()
 void CScanTyper::Finish(bool bTyped)
 {
     if (bTyped)
-        m_lastValue = m_pendingValue;
+        m_memory = m_pendingMemory;
     g_pfnMessageBeep(bTyped ? MB_ICONASTERISK : MB_ICONHAND);
 }

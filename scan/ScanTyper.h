@@ -40,8 +40,8 @@ private:
     HWND m_hWnd = NULL;
     UINT_PTR m_nPaceTimer;
     CScanRules m_rules;
-    std::wstring m_lastValue;     // the last value whose keys went out
-    std::wstring m_pendingValue;  // what m_lastValue becomes once the pending keys went out
+    RepeatMemory m_memory;         // the last value whose keys went out
+    RepeatMemory m_pendingMemory;  // what m_memory becomes once the pending keys went out
     std::wstring m_pendingKeys;   // with a key delay: what is still to be typed
     std::wstring m_lastReceived;
 };

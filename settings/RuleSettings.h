@@ -1,4 +1,4 @@
-// The scan rules as their six stored texts: the dialog edits them, the store
+// The scan rules as their stored texts: the dialog edits them, the store
 // keeps them beside the line settings, the rules are taken from them. Empty
 // means off.
 #pragma once
@@ -7,9 +7,13 @@
 struct RuleSettings {
     CString m_strPrefix;        // typed before each scan or value: text and {KEY} names
     CString m_strSuffix;        // typed after it
-    CString m_strPattern;       // ECMAScript regular expression searched in each line
+    CString m_strPattern;       // regular expression (Boost.Regex's Perl syntax) searched in each line
     CString m_strNoMatch;       // "Type": a line the pattern misses is typed as received; else dropped
     CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
     CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
     CString m_strAtOnce;        // "1": each scan is typed as soon as it has arrived, not at the next poll
+    CString m_strOutput;        // what each matched line types: $0 to $9, key names, fields; empty: the first group
+    CString m_strReplace;       // a regular expression replaced throughout each value
+    CString m_strReplaceWith;   // what each of its matches becomes: its $0 to $9, key names, fields
+    CString m_strRepeatSeconds; // seconds within which a repeat is skipped; empty: however late
 };

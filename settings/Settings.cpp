@@ -36,6 +36,10 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "ScanSkipRepeats", "", &RuleSettings::m_strSkipRepeats },
     { "KeyDelay", "", &RuleSettings::m_strKeyDelay },
     { "ScanAtOnce", "", &RuleSettings::m_strAtOnce },
+    { "ScanOutput", "", &RuleSettings::m_strOutput },
+    { "ScanReplace", "", &RuleSettings::m_strReplace },
+    { "ScanReplaceWith", "", &RuleSettings::m_strReplaceWith },
+    { "ScanRepeatSeconds", "", &RuleSettings::m_strRepeatSeconds },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

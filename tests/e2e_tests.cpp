@@ -2,8 +2,10 @@
 // through its window, the tray host's icon and the keyboard, scanning into
 // another program's window.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <iostream>
 #include "../res/resource.h"
+#include "../rules/DevicePresets.h"
 #include "../serial/CommPort.h"
 #include "support/Fixtures.h"
 #include "support/KeySink.h"
@@ -451,4 +453,27 @@ TEST_F(EndToEnd, WithScanAtOnceAScanIsTypedAndTheCloseGivesThePortBack)
     p.Click(IDC_BTN_OPENCLOSE);
     EXPECT_EQ(p.Text(IDC_BTN_OPENCLOSE), "&Open Port");
     EXPECT_TRUE(VirtualLine::PortFree("COM1:"));
+}
+
+// A card reader's preset chosen in the dialog: each card's frame, with no
+// line end, is typed as the number printed on the card.
+TEST_F(EndToEnd, ADevicePresetChosenInTheDialogTypesTheScansOfThatDevice)
+{
+    Program p;
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_SCANRULES, 0);
+    HWND hRules = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); }));
+    auto preset = std::find_if(std::begin(kDevicePresets), std::end(kDevicePresets), [](const DevicePreset& d) {
+        return std::string(d.pszName) == "RFID: 125 kHz card number in decimal";
+    });
+    HWND hDevices = GetDlgItem(hRules, IDC_COMBO_DEVICE);
+    SendMessageA(hDevices, CB_SETCURSEL, preset - std::begin(kDevicePresets), 0);
+    SendMessageA(hRules, WM_COMMAND, MAKEWPARAM(IDC_COMBO_DEVICE, CBN_SELCHANGE), (LPARAM)hDevices);
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_OUTPUT)), "{DEC:$1:10}");
+    PostMessageA(hRules, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(hRules); }));
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "\x02" "3C0012D6877F\x03", 11), L"0001234567\r");
 }

@@ -101,9 +101,11 @@ TEST_F(Typer, AValueWhoseKeysWereRefusedIsNotSkippedAsARepeat)
 TEST_F(Typer, PacedKeysBeepOnceAfterTheLastAndARefusalKeepsNoValue)
 {
     TakeRules(SkipRepeats("10"));
-    Type(L"ab");
-    Type(L"ab");
-    Type(L"c");
+    Run([&] {   // all three before the first tick
+        typer.Type(L"ab");
+        typer.Type(L"ab");
+        typer.Type(L"c");
+    });
     ASSERT_TRUE(sink.WaitForChars(5));
     sink.Pump(100);
     EXPECT_EQ(sink.text, L"ab\rc\r");

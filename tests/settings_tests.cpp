@@ -201,12 +201,14 @@ TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThe
     Store::PutText("ScanSuffix", "{ENTER}");
     Store::PutText("ScanSuffix", "", Store::USER);
     Store::PutText("KeyDelay", "20", Store::VIRTUALIZED);
+    Store::PutText("ScanAtOnce", "1", Store::USER);
     RuleSettings rules;
     LoadRuleSettings(rules);
     EXPECT_EQ(std::string(rules.m_strPrefix), "{TAB}");
     EXPECT_EQ(std::string(rules.m_strSuffix), "");
     EXPECT_EQ(std::string(rules.m_strKeyDelay), "20");
     EXPECT_EQ(std::string(rules.m_strPattern), "");
+    EXPECT_EQ(std::string(rules.m_strAtOnce), "1");
 
     Settings(kDefaults).Save();   // machine-wide: the user's line settings would go
     EXPECT_EQ(Store::Read(Store::USER).count("ScanSuffix"), 1u);
@@ -214,7 +216,7 @@ TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThe
     SaveRuleSettings(rules);
     EXPECT_EQ(Store::Read()["ScanPattern"].bytes, std::string("\\d+", 4));
     EXPECT_TRUE(Store::Read(Store::USER).empty());
-    EXPECT_EQ(Store::Read().size(), 12u);
+    EXPECT_EQ(Store::Read().size(), 17u);
 }
 
 static LONG WINAPI RefuseParity(HKEY hKey, LPCSTR pszName, DWORD dwReserved, DWORD dwType, const BYTE* pData, DWORD cb)

@@ -22,6 +22,9 @@ have wixl     || need+=(wixl)
 have msibuild || need+=(msitools)
 have osslsigncode || need+=(osslsigncode)
 have openssl  || need+=(openssl)
+# Boost.Regex is header-only from 1.77 on; Debian 12's default Boost is 1.74.
+{ [ -f /usr/include/boost/regex.hpp ] && grep -qs '^#define BOOST_LIB_VERSION "1_81"' /usr/include/boost/version.hpp; } ||
+    need+=(libboost1.81-dev)
 [ ${#need[@]} -eq 0 ] && exit 0
 if [ "$(id -u)" -ne 0 ]; then
     echo "missing: ${need[*]}" >&2

@@ -1,6 +1,7 @@
 #include "ScanRulesDlg.h"
 #include "../fw/MessageBox.h"
 #include "../res/resource.h"
+#include "../rules/DevicePresets.h"
 #include "../rules/ScanRules.h"
 #include "../settings/Settings.h"
 #include <iterator>
@@ -8,10 +9,16 @@
 const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
     CommandEntry(IDC_EDIT_PREFIX, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
     CommandEntry(IDC_EDIT_SUFFIX, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_COMBO_DEVICE, &CScanRulesDlg::OnDeviceChosen, CBN_SELCHANGE),
     CommandEntry(IDC_EDIT_PATTERN, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_OUTPUT, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_REPLACE, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_REPLACEWITH, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_REPEATSECONDS, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
     CommandEntry(IDC_COMBO_NOMATCH, &CScanRulesDlg::OnRuleChanged, CBN_SELCHANGE),
     CommandEntry(IDC_CHECK_SKIPREPEATS, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
     CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
+    CommandEntry(IDC_CHECK_ATONCE, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
 };
 const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
@@ -31,20 +38,28 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
     if (m_settings.m_strNoMatch != "Type")
         m_settings.m_strNoMatch = "Drop";
     m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_nAtOnce = m_settings.m_strAtOnce == "1" ? BST_CHECKED : BST_UNCHECKED;
 }
 
 void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Control(pDX, IDC_COMBO_NOMATCH, m_comboNoMatch);
+    DDX_Control(pDX, IDC_COMBO_DEVICE, m_comboDevice);
     DDX_Text(pDX, IDC_EDIT_PREFIX, m_settings.m_strPrefix);
     DDX_Text(pDX, IDC_EDIT_SUFFIX, m_settings.m_strSuffix);
     DDX_Text(pDX, IDC_EDIT_PATTERN, m_settings.m_strPattern);
+    DDX_Text(pDX, IDC_EDIT_OUTPUT, m_settings.m_strOutput);
+    DDX_Text(pDX, IDC_EDIT_REPLACE, m_settings.m_strReplace);
+    DDX_Text(pDX, IDC_EDIT_REPLACEWITH, m_settings.m_strReplaceWith);
+    DDX_Text(pDX, IDC_EDIT_REPEATSECONDS, m_settings.m_strRepeatSeconds);
     DDX_CBString(pDX, IDC_COMBO_NOMATCH, m_settings.m_strNoMatch);
     DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_nSkipRepeats);
     DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
+    DDX_Check(pDX, IDC_CHECK_ATONCE, m_nAtOnce);
     DDX_Text(pDX, IDC_EDIT_PREVIEWSCAN, m_strScanShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWTYPED, m_strTypedShown);
     m_settings.m_strSkipRepeats = m_nSkipRepeats == BST_CHECKED ? "1" : "0";
+    m_settings.m_strAtOnce = m_nAtOnce == BST_CHECKED ? "1" : "0";
 }
 
 BOOL CScanRulesDlg::OnInitDialog()
@@ -52,6 +67,8 @@ BOOL CScanRulesDlg::OnInitDialog()
     UpdateData(FALSE);   // binds the list, which then gets its items
     for (LPCSTR psz : { "Drop", "Type" })
         m_comboNoMatch.AddString(psz);
+    for (const DevicePreset& preset : kDevicePresets)
+        m_comboDevice.AddString(preset.pszName);
     UpdateData(FALSE);
     for (CString RuleSettings::*pstr : RuleSettingsFixedByPolicy()) {
         for (const auto& control : kRuleControls) {
@@ -70,6 +87,20 @@ void CScanRulesDlg::ShowScan(const std::wstring& scan)
     OnRuleChanged();
 }
 
+void CScanRulesDlg::OnDeviceChosen()
+{
+    int nChosen = (int)m_comboDevice.SendMessage(CB_GETCURSEL, 0, 0);
+    if (nChosen < 0 || nChosen >= (int)std::size(kDevicePresets))
+        return;
+    UpdateData(TRUE);
+    FillFromPreset(kDevicePresets[nChosen], m_settings);
+    m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_bShown = false;   // the fields' changes as they are filled are not the user's
+    UpdateData(FALSE);
+    m_bShown = true;
+    OnRuleChanged();
+}
+
 void CScanRulesDlg::OnRuleChanged()
 {
     if (!m_bShown)
@@ -77,9 +108,10 @@ void CScanRulesDlg::OnRuleChanged()
     UpdateData(TRUE);
     CScanRules rules;
     CString strReasons = rules.Compile(m_settings);
-    std::wstring lastValue;
+    RepeatMemory memory;
     m_strScanShown = CString(ShowReceived(m_lastScan));
-    m_strTypedShown = strReasons.IsEmpty() ? CString(ShowKeys(rules.Apply(m_lastScan, lastValue))) : strReasons;
+    m_strTypedShown =
+        strReasons.IsEmpty() ? CString(ShowKeys(rules.Apply(m_lastScan, memory, ::GetTickCount64()))) : strReasons;
     UpdateData(FALSE);
 }
 

@@ -1,6 +1,6 @@
-// The Scan Rules dialog: the six rules as texts, and a preview of what they
-// would type from the last scan received, which follows the scans that come
-// while it is open.
+// The Scan Rules dialog: the rules as texts, which a list fills in for
+// common devices, and a preview of what they would type from the last scan
+// received, which follows the scans that come while it is open.
 #pragma once
 #include <string>
 #include "../fw/Controls.h"
@@ -28,12 +28,16 @@ private:
 
     // Takes the rules from the controls and shows what they would type.
     void OnRuleChanged();
+    // Fills the fields with the rules of the device chosen in the list.
+    void OnDeviceChosen();
 
     RuleSettings m_settings;
     int m_nSkipRepeats = 0;
+    int m_nAtOnce = 0;
     std::wstring m_lastScan;
     CString m_strScanShown;
     CString m_strTypedShown;
     CComboBox m_comboNoMatch;
+    CComboBox m_comboDevice;
     bool m_bShown = false;   // the controls are filled: their changes are the user's
 };
