@@ -233,7 +233,7 @@ void Weights(KeySink& sink, int nLines)
 // driver's buffer loses them, and those not typed 3 s after the last.
 void Rate(KeySink& sink, double msPerByte, int nBaud, int nSeconds)
 {
-    std::string stream = VirtualLine::Burst((size_t)(nSeconds * 1000 / msPerByte));
+    std::string stream = VirtualLine::Burst((size_t)(nSeconds * 1000 / msPerByte + 0.5));
     for (size_t i = 29; i < stream.size(); i += 30)
         stream[i] = '\r';
     sink.text.clear();
