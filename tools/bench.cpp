@@ -53,11 +53,13 @@ void TakeMessages()
 
 // A paced write from a thread of its own: this thread takes the keys while
 // the bytes go out, so each has the time it came, and those of a stream of
-// seconds do not pile up in the queue.
+// seconds do not pile up in the queue. The thread notes when the last byte
+// went: this one may be busy with keys long after.
 struct PacedWrite {
     const std::string& bytes;
     double msPerByte;
     VirtualLine::Sent sent;
+    DWORD dwLastByte;   // tick count, the base of message times
     std::string error;
 };
 
@@ -69,13 +71,14 @@ DWORD WINAPI WritePaced(LPVOID pv)
     } catch (const std::exception& e) {
         w->error = e.what();
     }
+    w->dwLastByte = GetTickCount();
     return 0;
 }
 
 // Sends the bytes at the pace, taking the keys meanwhile.
-VirtualLine::Sent Send(const std::string& bytes, double msPerByte)
+PacedWrite Send(const std::string& bytes, double msPerByte)
 {
-    PacedWrite w = { bytes, msPerByte, {}, "" };
+    PacedWrite w = { bytes, msPerByte, {}, 0, "" };
     HANDLE hThread = CreateThread(NULL, 0, WritePaced, &w, 0, NULL);
     if (hThread == NULL)
         throw std::runtime_error("cannot start the writing thread");
@@ -85,7 +88,7 @@ VirtualLine::Sent Send(const std::string& bytes, double msPerByte)
     CloseHandle(hThread);
     if (!w.error.empty())
         throw std::runtime_error(w.error);
-    return w.sent;
+    return w;
 }
 
 // The pace the line reached, in ms a byte, from the ms between the first and
@@ -128,16 +131,24 @@ std::wstring Wide(const std::string& ascii)
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// The longest time between two key-downs, by their message times: when the
-// program put them into the input, as a page sees them.
+// The message times of the characters' own key-downs, a Shift's left out:
+// when the program put them into the input, as a page sees them.
+std::vector<LONG> CharacterKeyTimes(const std::vector<KeySink::Event>& events)
+{
+    std::vector<LONG> times;
+    for (const KeySink::Event& e : events)
+        if (e.msg == WM_KEYDOWN && e.wParam != VK_SHIFT)
+            times.push_back(e.time);
+    return times;
+}
+
+// The longest time between the key-downs of two characters.
 LONG LongestPause(const std::vector<KeySink::Event>& events)
 {
-    LONG pause = 0, previous = -1;
-    for (const KeySink::Event& e : events) {
-        if (e.msg != WM_KEYDOWN) continue;
-        if (previous >= 0) pause = std::max(pause, e.time - previous);
-        previous = e.time;
-    }
+    std::vector<LONG> times = CharacterKeyTimes(events);
+    LONG pause = 0;
+    for (size_t i = 1; i < times.size(); i++)
+        pause = std::max(pause, times[i] - times[i - 1]);
     return pause;
 }
 
@@ -180,7 +191,7 @@ void SplitScans(KeySink& sink, int nScans, int nMin, int nMax, double msPerByte,
         std::string scan = VirtualLine::Burst(nMin - 1 + rand() % (nMax - nMin + 1)) + "\r";
         sink.text.clear();
         sink.events.clear();
-        msSending += Send(scan, msPerByte).ms;
+        msSending += Send(scan, msPerByte).sent.ms;
         nGaps += scan.size() - 1;
         if (!sink.WaitForChars(scan.size(), 5000)) {
             nIncomplete++;
@@ -213,7 +224,7 @@ void Weights(KeySink& sink, int nLines)
         nChars += strlen(value) + 1;
     }
     sink.text.clear();
-    VirtualLine::Sent line = Send(stream, kMsPerByte9600);
+    VirtualLine::Sent line = Send(stream, kMsPerByte9600).sent;
     Settle(sink, nChars, 1500, GetTickCount() + 5000);
     std::vector<std::wstring> typed;
     for (size_t at = 0, end; (end = sink.text.find(L'\r', at)) != std::wstring::npos; at = end + 1)
@@ -230,7 +241,8 @@ void Weights(KeySink& sink, int nLines)
 // A stream of digits and letters with a CR every 30 bytes that never pauses:
 // the characters typed a second, how far typing is behind when the last byte
 // is in, and the bytes lost: those the line could not hold, as a full
-// driver's buffer loses them, and those not typed 3 s after the last.
+// driver's buffer loses them, and those not typed as long again after the
+// last.
 void Rate(KeySink& sink, double msPerByte, int nBaud, int nSeconds)
 {
     std::string stream = VirtualLine::Burst((size_t)(nSeconds * 1000 / msPerByte + 0.5));
@@ -238,20 +250,21 @@ void Rate(KeySink& sink, double msPerByte, int nBaud, int nSeconds)
         stream[i] = '\r';
     sink.text.clear();
     sink.events.clear();
-    DWORD start = GetTickCount();
-    VirtualLine::Sent sent = Send(stream, msPerByte);
-    DWORD end = GetTickCount();
-    size_t nBehind = sent.nBytes - std::min(sent.nBytes, sink.text.size());
-    Settle(sink, sent.nBytes, 1000, end + 3000);
-    LONG last = sink.events.empty() ? (LONG)start : sink.events.back().time;
+    PacedWrite w = Send(stream, msPerByte);
+    Settle(sink, w.sent.nBytes, 1000, w.dwLastByte + nSeconds * 1000);
+    LONG lastByte = (LONG)w.dwLastByte, firstByte = lastByte - (LONG)w.sent.ms;
+    std::vector<LONG> keys = CharacterKeyTimes(sink.events);
+    size_t nTypedBefore = std::count_if(keys.begin(), keys.end(), [&](LONG t) { return t <= lastByte; });
+    LONG lastKey = keys.empty() ? firstByte : keys.back();
     size_t nLost = stream.size() - InOrder(Wide(stream), sink.text);
-    size_t nNotHeld = stream.size() - sent.nBytes;
+    size_t nNotHeld = stream.size() - w.sent.nBytes;
     printf("  a stream of %u bytes at %.3f ms a byte (%d baud; sent at %.3f, in %.1f s):\n"
            "    %.0f characters/s typed, %u bytes behind as the last one was sent;\n"
-           "    bytes lost %u (the line could not hold %u, not typed 3 s later %u)\n",
-           (unsigned)stream.size(), msPerByte, nBaud, Reached(sent.ms, stream.size()), sent.ms / 1000.0,
-           sink.text.size() * 1000.0 / std::max<LONG>(1, last - (LONG)start), (unsigned)nBehind,
-           (unsigned)nLost, (unsigned)nNotHeld, (unsigned)(nLost - nNotHeld));
+           "    bytes lost %u (the line could not hold %u, not typed %d s later %u)\n",
+           (unsigned)stream.size(), msPerByte, nBaud, Reached(w.sent.ms, stream.size()), w.sent.ms / 1000.0,
+           sink.text.size() * 1000.0 / std::max<LONG>(1, lastKey - firstByte),
+           (unsigned)(w.sent.nBytes - std::min(w.sent.nBytes, nTypedBefore)), (unsigned)nLost,
+           (unsigned)nNotHeld, nSeconds, (unsigned)(nLost - nNotHeld));
 }
 
 // The bare window that is the floor of the idle cost, on a line of its own.
