@@ -31,7 +31,7 @@ std::string VirtualLine::Request(const std::string& line)
     return reply;
 }
 
-void VirtualLine::Send(const std::string& port, const std::string& bytes, double msPerByte)
+VirtualLine::Sent VirtualLine::Send(const std::string& port, const std::string& bytes, double msPerByte)
 {
     std::string hex;
     char buf[3];
@@ -42,6 +42,10 @@ void VirtualLine::Send(const std::string& port, const std::string& bytes, double
     std::string reply = Request("WRITE " + port + " " + hex + (msPerByte ? " " + std::to_string(msPerByte) : ""));
     if (reply.compare(0, 2, "OK") != 0)
         throw std::runtime_error("virtual line write failed: " + reply);
+    unsigned long nTaken = (unsigned long)bytes.size();
+    double ms = 0;
+    sscanf(reply.c_str(), "OK %lu %lf", &nTaken, &ms);
+    return { nTaken, ms };
 }
 
 std::string VirtualLine::Burst(size_t nBytes)

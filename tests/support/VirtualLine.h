@@ -6,9 +6,12 @@
 #include <string>
 
 namespace VirtualLine {
+// What the line took of a paced send, and the ms from its first byte to its last.
+struct Sent { size_t nBytes; double ms; };
 // Sends the bytes from the device end of the line; they arrive at the port.
-// With msPerByte, one at a time at that pace, as on a real line.
-void Send(const std::string& port, const std::string& bytes, double msPerByte = 0);
+// With msPerByte, each at that pace, as on a real line, where the device does
+// not wait for a full line: what the line cannot hold is lost.
+Sent Send(const std::string& port, const std::string& bytes, double msPerByte = 0);
 // nBytes of digits and letters, each typed by one key (with Shift at most).
 std::string Burst(size_t nBytes);
 // The settings of the port's tty: speed, csize, parenb, parodd, cmspar,
