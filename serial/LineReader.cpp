@@ -3,7 +3,7 @@
 // How long a read waits for a first byte. Windows ends the wait at once when
 // the reader stops (CancelSynchronousIo); Wine cannot cancel a read, so there
 // closing the port waits for the read's end, at most this long.
-static const DWORD kWaitMs = 200;
+static const DWORD kWaitMs = 500;
 
 bool CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
 {
