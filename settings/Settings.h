@@ -1,4 +1,4 @@
-// The six line settings and the six scan rules, kept as text values:
+// The six line settings and the scan rules, kept as text values:
 // machine-wide where an administrator (or an elevated program) stores them,
 // per user otherwise.
 #pragma once

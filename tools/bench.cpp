@@ -398,8 +398,8 @@ int main(int argc, char** argv)
     int nIdleSeconds = argc > 2 ? atoi(argv[2]) : 30;
     bool bLatencyOnly = argc > 3 && strcmp(argv[3], "latency") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
-    printf("bounds the design sets: a poll every 300 ms, at most 254 bytes a poll,\n"
-           "  so up to 300 ms of waiting and at most %.0f characters/s\n", 254 / 0.3);
+    printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
+           "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
     for (bool bAtOnce : { false, true })
         Measure(bAtOnce, nScans, nIdleSeconds, bLatencyOnly);
     Store::Clear();
