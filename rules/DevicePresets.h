@@ -38,7 +38,7 @@ inline const DevicePreset kDevicePresets[] = {
     { "Scale: Toledo continuous output, two decimals",
       R"(^\x02[\x24\x2C\x34\x3C][\x20\x21\x30\x31].(?=[ \d]{0,5}[1-9])([ \d]{4})(\d\d)[ \d]{6}$)", "$1.$2",
       R"(^[ 0]+(?=\d+\.))", "", "2" },
-    // GS1 General Specifications, symbology identifiers (]C1 GS1-128, ]e0
+    // The GS1 standard (its "General Specs"), symbology identifiers (]C1 GS1-128, ]e0
     // DataBar, ]d2 DataMatrix, ]Q3 QR Code) and the GS character (0x1D)
     // that ends a variable-length element string.
     { "Barcode: GS1, GS as Tab", R"(^(?:\](?:C1|e0|d2|Q3))?\x1D?(.+)$)", "", R"(\x1D)", "{TAB}", "" },
