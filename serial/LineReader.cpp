@@ -5,7 +5,7 @@
 // closing the port waits for the read's end, at most this long.
 static const DWORD kWaitMs = 500;
 
-bool CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
+void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
 {
     Stop();
     m_pPort = &port;
@@ -14,7 +14,6 @@ bool CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
     m_bStop = FALSE;
     m_bLost = false;
     m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
-    return m_hThread != NULL;
 }
 
 void CLineReader::Stop()

@@ -18,7 +18,8 @@ public:
 
     // Reads the open port until Stop or until the line is lost; each scan,
     // and the loss, posts nMsg to hWnd. The port is the thread's until Stop.
-    bool Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg);
+    // Where no thread can be made, IsRunning stays false.
+    void Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg);
     // Ends the thread; what it read and nobody took is dropped.
     void Stop();
     bool IsRunning() const { return m_hThread != NULL; }

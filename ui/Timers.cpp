@@ -54,7 +54,8 @@ void CWedgeDlg::ReadScan()
         SetTimer(READ_ON_TIMER, USER_TIMER_MINIMUM);
 }
 
-// With ScanAtOnce the thread reads the open port; without it, the poll tick.
+// With ScanAtOnce the thread reads the open port; without it, or where no
+// thread could be made, the poll tick.
 void CWedgeDlg::StartReading()
 {
     m_reader.Stop();
