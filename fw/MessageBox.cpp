@@ -16,15 +16,21 @@ int AfxMessageBox(LPCSTR pszText, UINT nType, UINT)
                            pApp ? (LPCSTR)pApp->m_strAppName : "", nType);
 }
 
-void ShowSystemErrorText(DWORD dwError)
+CString SystemErrorText(DWORD dwError)
 {
     LPSTR pszText = NULL;
     DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                (LPSTR)&pszText, 0, NULL);
-    if (n == 0 || pszText == NULL)
-        return;
-    AfxMessageBox(pszText, MB_OK, 0);
+    CString strText(n != 0 ? pszText : NULL);
     ::LocalFree(pszText);
+    return strText;
+}
+
+void ShowSystemErrorText(DWORD dwError)
+{
+    CString strText = SystemErrorText(dwError);
+    if (!strText.IsEmpty())
+        AfxMessageBox(strText, MB_OK, 0);
 }

@@ -24,6 +24,13 @@ std::wstring ShowKeys(const std::wstring& keys);
 // <ESC>, <BS>, any other as its code (<1F>).
 std::wstring ShowReceived(const std::wstring& text);
 
+// The local date and time as {DATE} and {TIME} type them: 2026-12-09, 14:05:09.
+std::wstring DateText(const SYSTEMTIME& time);
+std::wstring TimeText(const SYSTEMTIME& time);
+
+// Adds a line to the reasons why settings do not hold: what does not, and why.
+void AddReason(CString& strReasons, LPCSTR pszWhat, LPCSTR pszWhy);
+
 // One part of a template: text (key names already their characters), a
 // group, the local date or time, or a group read as hexadecimal and typed in
 // decimal, padded with zeros to nWidth digits.
@@ -46,6 +53,13 @@ struct RepeatMemory {
     bool bSet = false;
 };
 
+// One value a scan gave: the keys it types (prefix, value and suffix; a line
+// the pattern missed as it came), and whether it types them.
+struct RuledValue {
+    enum Fate { TYPED, SKIPPED, DROPPED } fate;   // SKIPPED: a repeat; DROPPED: a line no pattern matched
+    std::wstring keys;
+};
+
 class CScanRules {
 public:
     // Takes the rules from their texts. A text that does not hold leaves its
@@ -60,6 +74,8 @@ public:
     // them); memory is updated as the scan's values are taken. The caller
     // passes a copy and keeps it only once the keys went out.
     std::wstring Apply(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const;
+    // The same, value by value, with those that type nothing: for the log.
+    std::vector<RuledValue> Values(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const;
 
 private:
     // A line's value: the output template over the groups, then the replace;

@@ -16,4 +16,8 @@ struct RuleSettings {
     CString m_strReplace;       // a regular expression replaced throughout each value
     CString m_strReplaceWith;   // what each of its matches becomes: its $0 to $9, key names, fields
     CString m_strRepeatSeconds; // seconds within which a repeat is skipped; empty: however late
+    CString m_strTarget;        // the window scans go to: a program (EXCEL.EXE) or a title, * for any text
+    CString m_strActivate;      // "1": the target is brought to front; else scans wait for it to be there
+    CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day
+    CString m_strLogOnly;       // "1": scans are logged and not typed
 };

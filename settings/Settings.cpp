@@ -40,6 +40,10 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "ScanReplace", "", &RuleSettings::m_strReplace },
     { "ScanReplaceWith", "", &RuleSettings::m_strReplaceWith },
     { "ScanRepeatSeconds", "", &RuleSettings::m_strRepeatSeconds },
+    { "TargetWindow", "", &RuleSettings::m_strTarget },
+    { "TargetActivate", "", &RuleSettings::m_strActivate },
+    { "LogFile", "", &RuleSettings::m_strLogFile },
+    { "LogOnly", "", &RuleSettings::m_strLogOnly },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

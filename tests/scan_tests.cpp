@@ -58,7 +58,9 @@ protected:
     }
 
     static const UINT_PTR kPaceTimer = 5;
-    CScanTyper typer { kPaceTimer };
+    CTargetWindow target;
+    CScanLog log;
+    CScanTyper typer { kPaceTimer, target, log };
     KeySink sink;
     BeepRecorder beeps;
 

@@ -4,11 +4,18 @@
 #include "ScanRulesDlg.h"
 #include "../fw/MessageBox.h"
 #include "../settings/Settings.h"
+#include "../tray/TrayIcon.h"
 
-// The rules from their texts; a box says which do not hold, and those are off.
+// The rules, the target and the log from their texts; a box says which do
+// not hold, and those are off.
 void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty)
 {
     CString strReasons = m_typer.TakeRules(m_ruleSettings);
+    m_target.Take(m_ruleSettings.m_strTarget, m_ruleSettings.m_strActivate == "1");
+    m_log.SetSource("", m_settings.m_strPort);   // no profiles: no device's name
+    CString strLogFault = m_log.Take(m_ruleSettings.m_strLogFile);
+    if (!strLogFault.IsEmpty())
+        AddReason(strReasons, "Log file: ", strLogFault);
     if (!strReasons.IsEmpty()) {
         CString strText = pszWhenFaulty;
         strText += strReasons;
@@ -37,4 +44,17 @@ void CWedgeDlg::TakeScan(const std::wstring& scan)
         m_pRulesDlg->ShowScan(scan);
     m_strLastScan = CString(m_typer.Type(scan));
     UpdateData(FALSE);
+    ShowNotices();
+}
+
+void CWedgeDlg::ShowNotices()
+{
+    for (const CString& strNotice : { m_typer.TakeNotice(), m_log.TakeNotice() }) {
+        if (!strNotice.IsEmpty())
+            m_pTrayIcon->ShowBalloon(strNotice);
+    }
+    if (m_log.IsWaiting())
+        SetTimer(LOG_RETRY_TIMER, 1000);
+    else
+        KillTimer(LOG_RETRY_TIMER);
 }

@@ -13,9 +13,10 @@ class CTrayIcon;
 class CScanRulesDlg;
 
 // The read-on timer ticks once, to read on a scan still arriving; the key
-// pace timer types one character a tick at the key delay. Id 3 is left
-// unused: tests post it as the tick of no timer.
-enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5 };
+// pace timer types one character a tick at the key delay; the log retry
+// timer writes the log's waiting lines once a second while there are any.
+// Id 3 is left unused: tests post it as the tick of no timer.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5, LOG_RETRY_TIMER = 6 };
 
 // What the line reader posts for each scan it read, and for a line lost.
 const UINT WM_LINEREAD = WM_APP + 1001;
@@ -81,7 +82,9 @@ private:
     bool m_bHideWithTrayIcon = false;   // opened at start while the notification area was not up
     // Scans (ui/ScanTyping.cpp)
     RuleSettings m_ruleSettings;        // as stored, or as the dialog last saved them
-    CScanTyper m_typer { KEY_PACE_TIMER };   // its rules taken when the port opens and on the dialog's OK
+    CTargetWindow m_target;             // where the keys go; taken with the rules
+    CScanLog m_log;                     // every value a scan gave; taken with the rules
+    CScanTyper m_typer { KEY_PACE_TIMER, m_target, m_log };   // its rules taken when the port opens and on the dialog's OK
     CLineReader m_reader;               // with ScanAtOnce, reads the open port in place of the poll
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
 
@@ -111,6 +114,9 @@ private:
     void OnScanRules();
     void TakeRules(LPCSTR pszWhenFaulty);
     void TakeScan(const std::wstring& scan);
+    // The balloon for what the typer and the log have to say, and the log's
+    // retry timer while lines wait.
+    void ShowNotices();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();

@@ -1,0 +1,132 @@
+#include "TargetWindow.h"
+#include "../keys/Keystrokes.h"
+
+BOOL (WINAPI* g_pfnBringToFront)(HWND hWnd) = ::SetForegroundWindow;
+
+namespace {
+
+std::wstring Upper(std::wstring text)
+{
+    if (!text.empty())
+        ::CharUpperBuffW(&text[0], (DWORD)text.size());
+    return text;
+}
+
+// Whether the text fits the pattern, whose * stands for any text (none too).
+bool Fits(const wchar_t* pszText, const wchar_t* pszPattern)
+{
+    // The last * seen and where the text stood then: a mismatch after it
+    // lets that * take one character more.
+    const wchar_t* pszStar = NULL;
+    const wchar_t* pszResume = NULL;
+    while (*pszText) {
+        if (*pszPattern == L'*') {
+            pszStar = pszPattern++;
+            pszResume = pszText;
+        } else if (*pszPattern == *pszText) {
+            pszPattern++;
+            pszText++;
+        } else if (pszStar) {
+            pszPattern = pszStar + 1;
+            pszText = ++pszResume;
+        } else {
+            return false;
+        }
+    }
+    while (*pszPattern == L'*')
+        pszPattern++;
+    return *pszPattern == 0;
+}
+
+// The file name of the program that owns the window; empty where its process
+// cannot be asked (one of a higher integrity level may refuse).
+std::wstring ProgramOf(HWND hWnd)
+{
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId);
+    if (hProcess == NULL)
+        return L"";
+    wchar_t szPath[MAX_PATH * 4];
+    DWORD dwSize = (DWORD)(sizeof szPath / sizeof szPath[0]);
+    BOOL bRead = ::QueryFullProcessImageNameW(hProcess, 0, szPath, &dwSize);
+    ::CloseHandle(hProcess);
+    if (!bRead)
+        return L"";
+    std::wstring path(szPath, dwSize);
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring TitleOf(HWND hWnd)
+{
+    std::wstring title((size_t)::GetWindowTextLengthW(hWnd) + 1, L'\0');
+    title.resize((size_t)::GetWindowTextW(hWnd, &title[0], (int)title.size()));
+    return title;
+}
+
+} // namespace
+
+void CTargetWindow::Take(const CString& strName, bool bActivate)
+{
+    std::wstring name = Upper(strName.Wide());
+    m_name = name == L"*" ? L"" : name;
+    m_strShown = strName;
+    m_bProgram = name.size() >= 4 && name.compare(name.size() - 4, 4, L".EXE") == 0;
+    m_bActivate = bActivate;
+}
+
+// A window of this program never is the target: its keys would come back to it.
+bool CTargetWindow::Matches(HWND hWnd) const
+{
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (hWnd == NULL || dwProcessId == ::GetCurrentProcessId())
+        return false;
+    return Fits(Upper(m_bProgram ? ProgramOf(hWnd) : TitleOf(hWnd)).c_str(), m_name.c_str());
+}
+
+// The newest window is the one the user used last: the top of the Z order,
+// in which EnumWindows goes.
+HWND CTargetWindow::Newest() const
+{
+    struct Search { const CTargetWindow* pTarget; HWND hFound; } search = { this, NULL };
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Search& s = *(Search*)lParam;
+            if (::IsWindowVisible(hWnd) && ::GetWindow(hWnd, GW_OWNER) == NULL && s.pTarget->Matches(hWnd))
+                s.hFound = hWnd;
+            return s.hFound == NULL;
+        },
+        (LPARAM)&search);
+    return search.hFound;
+}
+
+HWND CTargetWindow::Reach(CString& strWhy) const
+{
+    HWND hFront = g_desktop.pfnGetForegroundWindow();
+    if (Matches(hFront))
+        return hFront;
+    if (!m_bActivate) {
+        strWhy = m_strShown;
+        strWhy += " is not in front";
+        return NULL;
+    }
+    HWND hNewest = Newest();
+    if (hNewest == NULL) {
+        strWhy = m_bProgram ? "no window of " : "no window titled ";
+        strWhy += m_strShown;
+        return NULL;
+    }
+    if (::IsIconic(hNewest))
+        ::ShowWindow(hNewest, SW_RESTORE);
+    // Windows may refuse, or say yes and only flash the button: what counts
+    // is the window in front after the call.
+    g_pfnBringToFront(hNewest);
+    if (g_desktop.pfnGetForegroundWindow() != hNewest) {
+        strWhy = "Windows did not let ";
+        strWhy += m_strShown;
+        strWhy += " come to front";
+        return NULL;
+    }
+    return hNewest;
+}
