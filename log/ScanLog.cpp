@@ -190,22 +190,20 @@ HANDLE CScanLog::OpenFile(const std::wstring& path)
 
 void CScanLog::Flush()
 {
-    if (m_nGivenUp != 0 && !m_waiting.empty()) {
-        // Where the lines given up were: before the oldest still waiting, in its file.
-        Line note = m_waiting.front();
-        CString strResult;
-        strResult.Format("%u lines given up: the log could not be written for too long", (unsigned)m_nGivenUp);
-        std::wstring path;
-        note.bytes = Format(L"", strResult.Wide(), path);
-        m_waiting.push_front(note);
-        m_nGivenUp = 0;
-    }
     while (!m_waiting.empty()) {
         std::wstring path = m_waiting.front().path;
         HANDLE hFile = OpenFile(path);
         if (hFile == INVALID_HANDLE_VALUE) {
             Wait(SystemErrorText(::GetLastError()));
             return;
+        }
+        if (m_nGivenUp != 0) {
+            // Where the lines given up were: before the oldest still waiting, in its file.
+            CString strResult;
+            strResult.Format("%u lines given up: the log could not be written for too long", (unsigned)m_nGivenUp);
+            std::wstring today;
+            m_waiting.push_front({ path, Format(L"", strResult.Wide(), today) });
+            m_nGivenUp = 0;
         }
         DWORD dwError = ERROR_SUCCESS;
         while (!m_waiting.empty() && m_waiting.front().path == path && dwError == ERROR_SUCCESS) {

@@ -22,7 +22,7 @@ std::string CsvField(const std::wstring& text);
 class CScanLog {
 public:
     // Lines that wait at most; past them the oldest are given up.
-    static const size_t kMaxWaiting = 10000;
+    static constexpr size_t kMaxWaiting = 10000;
 
     // Takes the path, empty for no log. Returns why it can never be a log
     // file; the log is then off. Lines still waiting go on to their files.
@@ -34,7 +34,7 @@ public:
     void Add(const std::wstring& value, const CString& strResult);
     // Writes the waiting lines; the count given up first, where lines were.
     void Flush();
-    bool IsWaiting() const { return !m_waiting.empty() || m_nGivenUp != 0; }
+    bool IsWaiting() const { return !m_waiting.empty(); }
     // Why lines wait, once each time the file stops taking them; else empty.
     CString TakeNotice();
 

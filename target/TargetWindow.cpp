@@ -3,6 +3,10 @@
 
 BOOL (WINAPI* g_pfnBringToFront)(HWND hWnd) = ::SetForegroundWindow;
 
+// How long a window brought to front may take to be there; the window's
+// messages wait meanwhile.
+static const DWORD kActivationMs = 250;
+
 namespace {
 
 std::wstring Upper(std::wstring text)
@@ -75,12 +79,11 @@ void CTargetWindow::Take(const CString& strName, bool bActivate)
     m_bActivate = bActivate;
 }
 
-// A window of this program never is the target: its keys would come back to it.
+// A window of the typing thread never is the target: the keys would come
+// back to it.
 bool CTargetWindow::Matches(HWND hWnd) const
 {
-    DWORD dwProcessId = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
-    if (hWnd == NULL || dwProcessId == ::GetCurrentProcessId())
+    if (hWnd == NULL || ::GetWindowThreadProcessId(hWnd, NULL) == ::GetCurrentThreadId())
         return false;
     return Fits(Upper(m_bProgram ? ProgramOf(hWnd) : TitleOf(hWnd)).c_str(), m_name.c_str());
 }
@@ -122,6 +125,11 @@ HWND CTargetWindow::Reach(CString& strWhy) const
     // Windows may refuse, or say yes and only flash the button: what counts
     // is the window in front after the call.
     g_pfnBringToFront(hNewest);
+    // The window's thread takes the activation in its own time: the system
+    // shows it in front once that thread has answered.
+    DWORD dwStart = ::GetTickCount();
+    while (g_desktop.pfnGetForegroundWindow() != hNewest && ::GetTickCount() - dwStart < kActivationMs)
+        ::Sleep(10);
     if (g_desktop.pfnGetForegroundWindow() != hNewest) {
         strWhy = "Windows did not let ";
         strWhy += m_strShown;
