@@ -444,7 +444,7 @@ std::vector<RuledValue> CScanRules::Values(const std::wstring& scan, RepeatMemor
         std::wstring value = Value(groups, true), compared = m_bStamps ? Value(groups, false) : value;
         bool bRepeat = m_bSkipRepeats && memory.bSet && compared == memory.value &&
                        (m_nRepeatMs == 0 || nowMs - memory.arrival < m_nRepeatMs);
-        values.push_back({ bRepeat ? RuledValue::SKIPPED : RuledValue::TYPED, m_prefix + value + m_suffix });
+        values.push_back({ bRepeat ? RuledValue::SKIPPED : RuledValue::TYPED, m_prefix + value + m_suffix, value });
         memory = { compared, nowMs, true };
     };
     if (!m_pPattern) {
@@ -465,10 +465,10 @@ std::vector<RuledValue> CScanRules::Values(const std::wstring& scan, RepeatMemor
         std::vector<std::wstring> groups;
         if (!line.empty() && Search(*m_pPattern, line, groups))
             take(groups);
-        else if (!line.empty() && m_bTypeUnmatched)
-            values.push_back({ RuledValue::TYPED, scan.substr(start, next - start) });   // as received, with its line end
+        else if (!line.empty() && m_bTypeUnmatched)   // as received, with its line end
+            values.push_back({ RuledValue::TYPED, scan.substr(start, next - start), scan.substr(start, next - start) });
         else if (!line.empty())
-            values.push_back({ RuledValue::DROPPED, line });
+            values.push_back({ RuledValue::DROPPED, L"", line });
         start = next;
     }
     return values;

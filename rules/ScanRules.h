@@ -58,6 +58,7 @@ struct RepeatMemory {
 struct RuledValue {
     enum Fate { TYPED, SKIPPED, DROPPED } fate;   // SKIPPED: a repeat; DROPPED: a line no pattern matched
     std::wstring keys;
+    std::wstring value;   // without the prefix and the suffix: what the log shows
 };
 
 class CScanRules {

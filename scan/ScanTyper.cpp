@@ -27,7 +27,7 @@ std::vector<RuledValue> CScanTyper::Values(const std::wstring& scan, RepeatMemor
         return m_rules.Values(scan, memory, ::GetTickCount64());
     if (scan.empty())
         return {};
-    return { { RuledValue::TYPED, scan } };
+    return { { RuledValue::TYPED, scan, scan } };
 }
 
 std::wstring CScanTyper::Type(const std::wstring& scan)
@@ -51,7 +51,7 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
     for (const RuledValue& value : values)
         keys += value.fate == RuledValue::TYPED ? value.keys : L"";
     if (values.empty() && !scan.empty())
-        Log({ RuledValue::DROPPED, L"" }, "");   // a scan of line ends alone
+        Log({ RuledValue::DROPPED, L"", L"" }, "");   // a scan of line ends alone
     if (keys.empty() || m_bLogOnly) {
         // All dropped or skipped, or only logged: no keys, and a skipped
         // value's arrival counts, so that a card held to a reader types once.
@@ -157,7 +157,7 @@ void CScanTyper::Refuse(const CString& strWhy)
 void CScanTyper::Log(const RuledValue& value, LPCSTR pszTyped)
 {
     static const LPCSTR kFates[] = { /* TYPED */ NULL, /* SKIPPED */ "skipped", /* DROPPED */ "dropped" };
-    m_log.Add(ShowKeys(value.keys), value.fate == RuledValue::TYPED ? pszTyped : kFates[value.fate]);
+    m_log.Add(ShowKeys(value.value), value.fate == RuledValue::TYPED ? pszTyped : kFates[value.fate]);
 }
 
 // Quietly: the user closed the port.
