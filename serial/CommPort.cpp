@@ -6,7 +6,7 @@ static_assert(sizeof(DCB) == 28, "the line-state record is 28 bytes");
 static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
-PortReads g_portReads = { ::ReadFile, ::ClearCommError };
+PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts, ::CancelSynchronousIo };
 
 const char kPortCannotBeOpened[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
@@ -77,10 +77,10 @@ DWORD CCommPort::Read(void* pBuffer, DWORD dwCount)
         COMSTAT stat;
         g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat);
         // What USB serial drivers answer once their device is gone; which one
-        // depends on the driver.
+        // depends on the driver. A read cancelled (ERROR_OPERATION_ABORTED) is
+        // the line reader stopping, not a device gone.
         m_bDeviceGone = dwError == ERROR_ACCESS_DENIED || dwError == ERROR_BAD_COMMAND ||
-                        dwError == ERROR_DEVICE_REMOVED || dwError == ERROR_GEN_FAILURE ||
-                        dwError == ERROR_OPERATION_ABORTED;
+                        dwError == ERROR_DEVICE_REMOVED || dwError == ERROR_GEN_FAILURE;
     }
     return dwRead;
 }
@@ -140,7 +140,6 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         dcb.fAbortOnError = FALSE;
         dcb.fNull = FALSE;
         dcb.fErrorChar = FALSE;
-        COMMTIMEOUTS timeouts = { 0, 0, 10, 0, 10 };
         // Some drivers (and Wine) take a rate they cannot run and put another
         // in its place: what the line runs at is only known by reading it back.
         // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
@@ -148,7 +147,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         applied.DCBlength = sizeof(DCB);
         if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
             pszFailure = kLineSettingsNotSupported;
-        else if (!::SetCommTimeouts(m_hComm, &timeouts))
+        else if (!SetTimeouts(0, 10))
             pszFailure = kPortCannotBeOpened;
     }
     if (pszFailure != NULL) {
@@ -161,6 +160,15 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
     ::SetCommMask(m_hComm, EV_CTS | EV_DSR | EV_RLSD | EV_RING);
     ::PurgeComm(m_hComm, PURGE_TXCLEAR | PURGE_RXCLEAR);
     return NULL;
+}
+
+BOOL CCommPort::SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs)
+{
+    COMMTIMEOUTS timeouts = { dwIntervalMs, 0, dwTotalMs, 0, 10 };
+    if (g_portReads.pfnSetCommTimeouts(m_hComm, &timeouts))
+        return TRUE;
+    m_bDeviceGone = TRUE;
+    return FALSE;
 }
 
 BOOL CCommPort::IsLost()
@@ -234,8 +242,8 @@ DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
     // for 10 ms; gathering, each read waits 10 ms at most.
     bool bWait = dwWaitMs != 0;
     if (bWait != m_bWaitTimeouts) {
-        COMMTIMEOUTS timeouts = { bWait ? 10u : 0u, 0, bWait ? dwWaitMs : 10u, 0, 10 };
-        ::SetCommTimeouts(m_hComm, &timeouts);
+        if (!SetTimeouts(bWait ? 10 : 0, bWait ? dwWaitMs : 10))
+            return 0;
         m_bWaitTimeouts = bWait;
     }
     char area[kScanBytes];

@@ -26,6 +26,9 @@ public:
     BOOL IsLost();
 
 protected:
+    // Sets the line's read timeouts. A line that refuses them counts as gone:
+    // its reads would wait as long as the timeouts it kept say.
+    BOOL SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs);
     // Open without the message: the text of what went wrong, NULL when open.
     LPCSTR OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity,
                     BYTE byStopBits, DWORD dwDesiredAccess);
@@ -39,12 +42,16 @@ private:
     BOOL m_bDeviceGone = FALSE;
 };
 
-// The driver calls of a read; tests stand in for a driver whose device went
-// away, which Wine's serial lines never report as an error.
+// The driver calls of a read, and the cancel that ends a read waiting on
+// another thread. Tests stand in for what Wine's serial lines never do: a
+// read that fails because its device went away or because it was cancelled,
+// and a line that refuses its timeouts.
 struct PortReads {
     BOOL (WINAPI* pfnReadFile)(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead,
                                LPOVERLAPPED pOverlapped);
     BOOL (WINAPI* pfnClearCommError)(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat);
+    BOOL (WINAPI* pfnSetCommTimeouts)(HANDLE hFile, LPCOMMTIMEOUTS pTimeouts);
+    BOOL (WINAPI* pfnCancelSynchronousIo)(HANDLE hThread);
 };
 extern PortReads g_portReads;
 

@@ -4,29 +4,47 @@
 // the reader stops (CancelSynchronousIo); Wine cannot cancel a read, so there
 // closing the port waits for the read's end, at most this long.
 static const DWORD kWaitMs = 500;
+// A cancel that comes before the thread's read has begun finds nothing to
+// end: it is made again this often until the thread has ended.
+static const DWORD kCancelAgainMs = 10;
+
+CLineReader::CLineReader() : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL))
+{
+}
+
+CLineReader::~CLineReader()
+{
+    Stop();
+    if (m_hStop != NULL)
+        ::CloseHandle(m_hStop);
+}
 
 void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
 {
     Stop();
+    m_scans.clear();
     m_pPort = &port;
     m_hWnd = hWnd;
     m_nMsg = nMsg;
-    m_bStop = FALSE;
-    m_bLost = false;
-    m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
+    // Without the event the thread could not be stopped: the poll reads instead.
+    if (m_hStop != NULL && ::ResetEvent(m_hStop))
+        m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
 }
 
-void CLineReader::Stop()
+std::deque<std::wstring> CLineReader::Stop()
 {
     if (m_hThread != NULL) {
-        ::InterlockedExchange(&m_bStop, TRUE);
-        ::CancelSynchronousIo(m_hThread);
-        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::SetEvent(m_hStop);
+        while (::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) {
+            g_portReads.pfnCancelSynchronousIo(m_hThread);
+            ::WaitForSingleObject(m_hThread, kCancelAgainMs);
+        }
         ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_scans.clear();
+    m_bLost = false;
+    return std::move(m_scans);
 }
 
 bool CLineReader::TakeScan(std::wstring& scan)
@@ -48,11 +66,23 @@ bool CLineReader::IsLost()
 DWORD WINAPI CLineReader::Run(LPVOID pThis)
 {
     CLineReader& reader = *(CLineReader*)pThis;
-    while (!reader.m_bStop) {
+    while (!reader.IsStopping()) {
         std::wstring scan;
+        ULONGLONG nStart = ::GetTickCount64();
         ReadResult result = reader.m_pPort->ReadAvailable(scan, CP_ACP, kWaitMs);
-        if (result != READ_SCAN && result != READ_LOST)
+        if (result == READ_IDLE) {
+            // A read that found nothing before its wait was over is a line
+            // going away (a pty whose far end closed reads nothing at once),
+            // or a stop: the thread waits out the rest, as the poll would.
+            ULONGLONG nWaited = ::GetTickCount64() - nStart;
+            if (nWaited < kWaitMs)
+                ::WaitForSingleObject(reader.m_hStop, (DWORD)(kWaitMs - nWaited));
             continue;
+        }
+        if (result == READ_ARRIVING)
+            continue;
+        if (result == READ_LOST && reader.IsStopping())
+            break;   // whatever a driver answers a cancelled read, a stop is no loss
         {
             std::lock_guard<std::mutex> lock(reader.m_mutex);
             if (result == READ_SCAN)

@@ -73,8 +73,8 @@ void CWedgeDlg::OnOpenClosePort()
             ClosePort();
         else
             OpenPortFromSettings();
-    } catch (...) {
-        ShowSystemErrorText(::GetLastError());
+    } catch (const std::exception& e) {
+        ShowExceptionText(e);
     }
 }
 
@@ -92,8 +92,8 @@ void CWedgeDlg::OnStartOptions()
         return;
     try {
         OpenPortFromSettings(true);
-    } catch (...) {
-        ShowSystemErrorText(::GetLastError());
+    } catch (const std::exception& e) {
+        ShowExceptionText(e);
     }
 }
 
@@ -147,7 +147,7 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
 
 void CWedgeDlg::ClosePort()
 {
-    m_reader.Stop();
+    m_reader.Stop();   // what it read and nobody took goes with the port
     m_port.Close();
     m_bHideWithTrayIcon = false;
     m_typer.Stop();

@@ -58,7 +58,9 @@ void CWedgeDlg::ReadScan()
 // thread could be made, the poll tick.
 void CWedgeDlg::StartReading()
 {
-    m_reader.Stop();
+    // What the thread read before this restart is typed, not dropped.
+    for (const std::wstring& scan : m_reader.Stop())
+        TakeScan(scan);
     if (m_ruleSettings.m_strAtOnce == "1" && m_port.IsOpen())
         m_reader.Start(m_port, m_hWnd, WM_LINEREAD);
 }
