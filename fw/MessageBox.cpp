@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 #include "App.h"
+#include <new>
 
 static int DefaultMessageBox(HWND hWndOwner, LPCSTR pszText, LPCSTR pszCaption, UINT nType)
 {
@@ -27,4 +28,12 @@ void ShowSystemErrorText(DWORD dwError)
         return;
     AfxMessageBox(pszText, MB_OK, 0);
     ::LocalFree(pszText);
+}
+
+void ShowExceptionText(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e) != NULL)
+        ShowSystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    else
+        AfxMessageBox(e.what(), MB_OK, 0);
 }

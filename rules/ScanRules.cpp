@@ -377,9 +377,11 @@ CString CScanRules::Compile(const RuleSettings& settings)
     m_bSkipRepeats = settings.m_strSkipRepeats == "1";
     ULONGLONG nNumber = 0;
     if (!settings.m_strRepeatSeconds.IsEmpty() &&
-        (!ParseWholeNumber(settings.m_strRepeatSeconds, 86400, nNumber) || nNumber == 0))
-        add("Repeats within: ", "it must be a whole number of seconds from 1 to 86400.");
-    else
+        (!ParseWholeNumber(settings.m_strRepeatSeconds, 86400, nNumber) || nNumber == 0)) {
+        // Off, as every rule that does not hold: skipping for ever would lose scans.
+        add("Repeats within: ", "it must be a whole number of seconds from 1 to 86400; repeats are not skipped.");
+        m_bSkipRepeats = false;
+    } else
         m_nRepeatMs = nNumber * 1000;
     nNumber = 0;
     if (!settings.m_strKeyDelay.IsEmpty() && !ParseWholeNumber(settings.m_strKeyDelay, 100, nNumber))

@@ -108,8 +108,9 @@ const DeviceCase kDeviceCases[] = {
     { "a replace with a group its pattern lacks: the replace is off", nullptr,
       { "", "", "", "", "", "", "", "", "\\.", "$1" }, { { 0, L"1.2" } }, L"1.2",
       "Replace with: there is no group $1" },
-    { "a repeat window of 0 seconds: repeats skipped however late", nullptr,
-      { "", "", "", "", "1", "", "", "", "", "", "0" }, { { 0, L"7" }, { 99000, L"7" } }, L"7", "Repeats within:" },
+    { "a repeat window of 0 seconds: off, and skipping repeats with it", nullptr,
+      { "", "", "", "", "1", "", "", "", "", "", "0" }, { { 0, L"7" }, { 99000, L"7" } }, L"77",
+      "Repeats within: it must be a whole number of seconds from 1 to 86400; repeats are not skipped." },
 };
 
 } // namespace

@@ -25,6 +25,7 @@ void CWedgeDlg::OnScanRules()
     if (nResult != IDOK)
         return;
     m_ruleSettings = dlg.Settings();
+    TakePolicyRules(m_ruleSettings);
     SaveRuleSettings(m_ruleSettings);
     TakeRules("");   // the dialog let only rules that hold end it
     if (m_portState == PORT_OPEN)
