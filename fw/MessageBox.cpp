@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 #include "App.h"
+#include <new>
 
 static int DefaultMessageBox(HWND hWndOwner, LPCSTR pszText, LPCSTR pszCaption, UINT nType)
 {
@@ -23,7 +24,11 @@ CString SystemErrorText(DWORD dwError)
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                (LPSTR)&pszText, 0, NULL);
-    CString strText(n != 0 ? pszText : NULL);
+    if (n == 0 || pszText == NULL)
+        return CString();
+    while (n > 0 && (pszText[n - 1] == '\r' || pszText[n - 1] == '\n'))
+        n--;
+    CString strText(pszText, (int)n);
     ::LocalFree(pszText);
     return strText;
 }
@@ -33,4 +38,12 @@ void ShowSystemErrorText(DWORD dwError)
     CString strText = SystemErrorText(dwError);
     if (!strText.IsEmpty())
         AfxMessageBox(strText, MB_OK, 0);
+}
+
+void ShowExceptionText(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e) != NULL)
+        ShowSystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    else
+        AfxMessageBox(e.what(), MB_OK, 0);
 }

@@ -24,6 +24,10 @@ std::wstring ShowKeys(const std::wstring& keys);
 // <ESC>, <BS>, any other as its code (<1F>).
 std::wstring ShowReceived(const std::wstring& text);
 
+// A command for the device as the bytes it sends: its characters as they are,
+// and the escapes \r, \n, \t, \e (Esc), \xHH and \\. False, with the reason,
+// at an escape that does not exist.
+bool ParseCommand(const CString& strText, std::string& bytes, CString& strReason);
 // The local date and time as {DATE} and {TIME} type them: 2026-12-09, 14:05:09.
 std::wstring DateText(const SYSTEMTIME& time);
 std::wstring TimeText(const SYSTEMTIME& time);

@@ -33,6 +33,11 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strNoMatch, IDC_COMBO_NOMATCH },
     { &RuleSettings::m_strSkipRepeats, IDC_CHECK_SKIPREPEATS },
     { &RuleSettings::m_strKeyDelay, IDC_EDIT_KEYDELAY },
+    { &RuleSettings::m_strAtOnce, IDC_CHECK_ATONCE },
+    { &RuleSettings::m_strOutput, IDC_EDIT_OUTPUT },
+    { &RuleSettings::m_strReplace, IDC_EDIT_REPLACE },
+    { &RuleSettings::m_strReplaceWith, IDC_EDIT_REPLACEWITH },
+    { &RuleSettings::m_strRepeatSeconds, IDC_EDIT_REPEATSECONDS },
     { &RuleSettings::m_strTarget, IDC_EDIT_TARGET },
     { &RuleSettings::m_strActivate, IDC_CHECK_ACTIVATE },
     { &RuleSettings::m_strLogFile, IDC_EDIT_LOGFILE },
@@ -145,6 +150,7 @@ void CScanRulesDlg::OnDeviceChosen()
         return;
     UpdateData(TRUE);
     FillFromPreset(kDevicePresets[nChosen], m_settings);
+    TakePolicyRules(m_settings);
     m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
     m_bShown = false;   // the fields' changes as they are filled are not the user's
     UpdateData(FALSE);
