@@ -92,16 +92,17 @@ bool CTargetWindow::Matches(HWND hWnd) const
 // in which EnumWindows goes.
 HWND CTargetWindow::Newest() const
 {
-    struct Search { const CTargetWindow* pTarget; HWND hFound; } search = { this, NULL };
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Search& s = *(Search*)lParam;
-            if (::IsWindowVisible(hWnd) && ::GetWindow(hWnd, GW_OWNER) == NULL && s.pTarget->Matches(hWnd))
-                s.hFound = hWnd;
-            return s.hFound == NULL;
-        },
-        (LPARAM)&search);
+    Search search = { this, NULL };
+    ::EnumWindows(FindNewest, (LPARAM)&search);
     return search.hFound;
+}
+
+BOOL CALLBACK CTargetWindow::FindNewest(HWND hWnd, LPARAM lParam)
+{
+    Search& search = *(Search*)lParam;
+    if (::IsWindowVisible(hWnd) && ::GetWindow(hWnd, GW_OWNER) == NULL && search.pTarget->Matches(hWnd))
+        search.hFound = hWnd;
+    return search.hFound == NULL;
 }
 
 HWND CTargetWindow::Reach(CString& strWhy) const

@@ -27,6 +27,8 @@ public:
 private:
     bool Matches(HWND hWnd) const;
     HWND Newest() const;
+    struct Search { const CTargetWindow* pTarget; HWND hFound; };
+    static BOOL CALLBACK FindNewest(HWND hWnd, LPARAM lParam);
 
     std::wstring m_name;      // upper-cased, as matched
     CString m_strShown;       // as the user wrote it, for the reasons

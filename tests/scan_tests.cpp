@@ -158,3 +158,25 @@ TEST_F(Typer, KeysForATargetStopWhereFocusLeavesItAndTheLogSaysWhy)
     all << file.rdbuf();
     EXPECT_NE(all.str().find(",12345678,not typed: focus left scale *\r\n"), std::string::npos) << all.str();
 }
+
+static BOOL WINAPI FlashInstead(HWND) { return TRUE; }   // as Windows does for a program in the background
+
+// Where Windows keeps the target from coming to front, nothing is typed, and
+// into no other window either.
+TEST_F(Typer, ATargetWindowsKeepsFromComingToFrontTypesNothing)
+{
+    KeySink behind;
+    SetWindowTextA(behind.hwnd(), "Scale entry");
+    sink.Activate();
+    target.Take("Scale entry", true);
+    TakeRules(RuleSettings());
+    g_pfnBringToFront = FlashInstead;
+    EXPECT_EQ(Type(L"42\r"), L"42\r");
+    g_pfnBringToFront = SetForegroundWindow;
+    sink.Pump(200);
+    EXPECT_EQ(sink.text + behind.text, L"");
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONHAND });
+    CString strNotice;
+    Run([&] { strNotice = typer.TakeNotice(); });
+    EXPECT_EQ(std::string(strNotice), "A scan was not typed: Windows did not let Scale entry come to front");
+}
