@@ -8,6 +8,16 @@ namespace {
 
 const char kHeader[] = "\xEF\xBB\xBF" "Date,Time,Device,Port,Value,Result\r\n";
 
+// A file open for one flush, closed however the flush ends.
+struct OpenedFile {
+    HANDLE hFile;
+    ~OpenedFile()
+    {
+        if (hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hFile);
+    }
+};
+
 std::string Utf8(const std::wstring& text)
 {
     int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), NULL, 0, NULL, NULL);
@@ -124,6 +134,11 @@ std::string CsvField(const std::wstring& text)
     return Utf8(quoted + L"\"");
 }
 
+CScanLog::~CScanLog()
+{
+    Flush();   // a last try: what still waits is lost with the program
+}
+
 CString CScanLog::Take(const CString& strPath)
 {
     m_path.clear();
@@ -192,8 +207,8 @@ void CScanLog::Flush()
 {
     while (!m_waiting.empty()) {
         std::wstring path = m_waiting.front().path;
-        HANDLE hFile = OpenFile(path);
-        if (hFile == INVALID_HANDLE_VALUE) {
+        OpenedFile file = { OpenFile(path) };
+        if (file.hFile == INVALID_HANDLE_VALUE) {
             Wait(SystemErrorText(::GetLastError()));
             return;
         }
@@ -209,7 +224,7 @@ void CScanLog::Flush()
         while (!m_waiting.empty() && m_waiting.front().path == path && dwError == ERROR_SUCCESS) {
             std::string& bytes = m_waiting.front().bytes;
             DWORD dwWritten = 0;
-            if (!::WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL))
+            if (!::WriteFile(file.hFile, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL))
                 dwError = ::GetLastError();
             else if (dwWritten < bytes.size())
                 dwError = ERROR_DISK_FULL;
@@ -218,7 +233,6 @@ void CScanLog::Flush()
             if (bytes.empty())
                 m_waiting.pop_front();
         }
-        ::CloseHandle(hFile);
         if (dwError != ERROR_SUCCESS) {
             Wait(SystemErrorText(dwError));
             return;

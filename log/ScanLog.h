@@ -24,6 +24,11 @@ public:
     // Lines that wait at most; past them the oldest are given up.
     static constexpr size_t kMaxWaiting = 10000;
 
+    CScanLog() = default;
+    ~CScanLog();
+    CScanLog(const CScanLog&) = delete;
+    CScanLog& operator=(const CScanLog&) = delete;
+
     // Takes the path, empty for no log. Returns why it can never be a log
     // file; the log is then off. Lines still waiting go on to their files.
     CString Take(const CString& strPath);
