@@ -7,6 +7,7 @@ static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
 PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts, ::CancelSynchronousIo };
+BOOL (WINAPI* g_pfnSetCommState)(HANDLE hFile, LPDCB pDcb) = ::SetCommState;
 
 const char kPortCannotBeOpened[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
@@ -151,7 +152,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
         DCB applied = {};
         applied.DCBlength = sizeof(DCB);
-        if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
+        if (!g_pfnSetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
             pszFailure = kLineSettingsNotSupported;
         else if (!SetTimeouts(0, 10))
             pszFailure = kPortCannotBeOpened;
