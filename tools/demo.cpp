@@ -151,6 +151,10 @@ void ShootScanRules(const Program& p)
 // Scan Rules dialog, and the window once the scanner has gone.
 void ShootOpenAndLost(const Program& p)
 {
+    // Notepad would cover the window: with no window manager, the window
+    // that comes back is not raised above it.
+    if (HWND hNotepad = FindWindowA("Notepad", NULL))
+        ShowWindow(hNotepad, SW_HIDE);
     p.OnTrayIcon(WM_LBUTTONDBLCLK);
     if (!WaitUntil([&] { return IsWindowVisible(p.hwnd); }, 5000)) {
         printf("the window did not come back from the tray; no pictures of it open\n");
