@@ -6,7 +6,7 @@ static_assert(sizeof(DCB) == 28, "the line-state record is 28 bytes");
 static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
-PortReads g_portReads = { ::ReadFile, ::ClearCommError };
+PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts, ::CancelSynchronousIo };
 
 const char kPortCannotBeOpened[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
@@ -77,10 +77,10 @@ DWORD CCommPort::Read(void* pBuffer, DWORD dwCount)
         COMSTAT stat;
         g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat);
         // What USB serial drivers answer once their device is gone; which one
-        // depends on the driver.
+        // depends on the driver. A read cancelled (ERROR_OPERATION_ABORTED) is
+        // the line reader stopping, not a device gone.
         m_bDeviceGone = dwError == ERROR_ACCESS_DENIED || dwError == ERROR_BAD_COMMAND ||
-                        dwError == ERROR_DEVICE_REMOVED || dwError == ERROR_GEN_FAILURE ||
-                        dwError == ERROR_OPERATION_ABORTED;
+                        dwError == ERROR_DEVICE_REMOVED || dwError == ERROR_GEN_FAILURE;
     }
     return dwRead;
 }
@@ -127,20 +127,25 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         dcb.ByteSize = byByteSize;
         dcb.Parity = byParity;
         dcb.StopBits = byStopBits;
-        dcb.fOutxCtsFlow = FALSE;
+        bool bRtsCts = m_control.handshake == HANDSHAKE_RTSCTS;
+        bool bXonXoff = m_control.handshake == HANDSHAKE_XONXOFF;
+        dcb.fOutxCtsFlow = bRtsCts;
         dcb.fOutxDsrFlow = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fDtrControl = m_control.bRaiseDTR ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
         dcb.fDsrSensitivity = FALSE;
-        dcb.fOutX = FALSE;
-        dcb.fInX = FALSE;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        dcb.fOutX = bXonXoff;
+        dcb.fInX = bXonXoff;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        dcb.fTXContinueOnXoff = TRUE;
+        dcb.fRtsControl = bRtsCts ? RTS_CONTROL_HANDSHAKE
+                        : m_control.bRaiseRTS ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
         // Whatever another program left: no byte replaced or dropped, and no
         // line error that stops the reads until it is acknowledged.
         dcb.fBinary = TRUE;
         dcb.fAbortOnError = FALSE;
         dcb.fNull = FALSE;
         dcb.fErrorChar = FALSE;
-        COMMTIMEOUTS timeouts = { 0, 0, 10, 0, 10 };
         // Some drivers (and Wine) take a rate they cannot run and put another
         // in its place: what the line runs at is only known by reading it back.
         // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
@@ -148,7 +153,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         applied.DCBlength = sizeof(DCB);
         if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
             pszFailure = kLineSettingsNotSupported;
-        else if (!::SetCommTimeouts(m_hComm, &timeouts))
+        else if (!SetTimeouts(0, 10))
             pszFailure = kPortCannotBeOpened;
     }
     if (pszFailure != NULL) {
@@ -163,6 +168,15 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
     return NULL;
 }
 
+BOOL CCommPort::SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs)
+{
+    COMMTIMEOUTS timeouts = { dwIntervalMs, 0, dwTotalMs, 0, 10 };
+    if (g_portReads.pfnSetCommTimeouts(m_hComm, &timeouts))
+        return TRUE;
+    m_bDeviceGone = TRUE;
+    return FALSE;
+}
+
 BOOL CCommPort::IsLost()
 {
     DCB dcb = {};
@@ -170,28 +184,82 @@ BOOL CCommPort::IsLost()
     return m_hComm != INVALID_HANDLE_VALUE && (m_bDeviceGone || !::GetCommState(m_hComm, &dcb));
 }
 
+bool HandshakeFromText(const CString& strText, Handshake& handshake)
+{
+    static const struct { LPCSTR pszText; Handshake handshake; } kHandshakes[] = {
+        { "", HANDSHAKE_NONE }, { "RTS/CTS", HANDSHAKE_RTSCTS }, { "XON/XOFF", HANDSHAKE_XONXOFF },
+    };
+    CString strUpper(strText);
+    strUpper.MakeUpper();
+    for (const auto& entry : kHandshakes) {
+        if (strUpper == entry.pszText) {
+            handshake = entry.handshake;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Read-only unless the program sends the device commands: a port opened for
+// writing is one more thing a driver can refuse.
+static DWORD Access(const LineControl& control)
+{
+    return control.bWrites ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+}
+
 BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                  BYTE byParity, BYTE byStopBits)
 {
     m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
-    return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+    return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, Access(m_control));
 }
 
 LPCSTR CBufferedCommPort::OpenPortSilently(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                            BYTE byParity, BYTE byStopBits)
 {
     m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
-    return OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+    return OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, Access(m_control));
 }
 
 BOOL CBufferedCommPort::Reopen()
 {
     return OpenLine(m_line.strPort, m_line.dwBaudRate, m_line.byByteSize, m_line.byParity,
-                    m_line.byStopBits, GENERIC_READ) == NULL;
+                    m_line.byStopBits, Access(m_control)) == NULL;
+}
+
+void CBufferedCommPort::Send(const std::string& bytes)
+{
+    if (bytes.empty() || !IsOpen())
+        return;
+    if (m_strToSend.empty())
+        m_nSendBy = ::GetTickCount64() + 500;
+    m_strToSend += bytes;
+}
+
+DWORD CBufferedCommPort::TakeSendError()
+{
+    DWORD dwError = m_dwSendError;
+    m_dwSendError = 0;
+    return dwError;
+}
+
+void CBufferedCommPort::SendQueued()
+{
+    if (m_strToSend.empty())
+        return;
+    DWORD dwWritten = 0;
+    BOOL bWritten = ::WriteFile(m_hComm, m_strToSend.data(), (DWORD)m_strToSend.size(), &dwWritten, NULL);
+    DWORD dwError = bWritten ? ERROR_TIMEOUT : ::GetLastError();
+    m_strToSend.erase(0, dwWritten);
+    if (!m_strToSend.empty() && (!bWritten || ::GetTickCount64() >= m_nSendBy)) {
+        m_strToSend.clear();
+        m_dwSendError = dwError;
+    }
 }
 
 void CBufferedCommPort::Close()
 {
+    m_strToSend.clear();
     m_strRxBuffer.Empty();
     m_nWaited = 0;
     m_nQuietReads = 0;
@@ -234,8 +302,8 @@ DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
     // for 10 ms; gathering, each read waits 10 ms at most.
     bool bWait = dwWaitMs != 0;
     if (bWait != m_bWaitTimeouts) {
-        COMMTIMEOUTS timeouts = { bWait ? 10u : 0u, 0, bWait ? dwWaitMs : 10u, 0, 10 };
-        ::SetCommTimeouts(m_hComm, &timeouts);
+        if (!SetTimeouts(bWait ? 10 : 0, bWait ? dwWaitMs : 10))
+            return 0;
         m_bWaitTimeouts = bWait;
     }
     char area[kScanBytes];
@@ -288,6 +356,9 @@ ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, 
     m_bCut = false;
     if (!IsOpen())
         return READ_IDLE;
+    SendQueued();
+    if (IsSending())
+        dwWaitMs = 0;   // the rest goes at the next call, soon
     // A device sends a scan without a pause, but a USB adapter may hold bytes
     // back for 16 ms: the scan has ended once two reads in a row find the line
     // quiet.

@@ -4,29 +4,73 @@
 // the reader stops (CancelSynchronousIo); Wine cannot cancel a read, so there
 // closing the port waits for the read's end, at most this long.
 static const DWORD kWaitMs = 500;
+// A cancel that comes before the thread's read has begun finds nothing to
+// end: it is made again this often until the thread has ended.
+static const DWORD kCancelAgainMs = 10;
+
+CLineReader::CLineReader()
+    : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL)), m_hWake(::CreateEventA(NULL, FALSE, FALSE, NULL))
+{
+}
+
+CLineReader::~CLineReader()
+{
+    Stop();
+    for (HANDLE hEvent : { m_hStop, m_hWake }) {
+        if (hEvent != NULL)
+            ::CloseHandle(hEvent);
+    }
+}
 
 void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
 {
     Stop();
+    m_scans.clear();
     m_pPort = &port;
     m_hWnd = hWnd;
     m_nMsg = nMsg;
-    m_bStop = FALSE;
-    m_bLost = false;
-    m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
+    m_toSend.clear();
+    m_dwSendError = 0;
+    // Without the events the thread could not be stopped or woken: the poll
+    // reads instead.
+    if (m_hStop != NULL && m_hWake != NULL && ::ResetEvent(m_hStop))
+        m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
 }
 
-void CLineReader::Stop()
+std::deque<std::wstring> CLineReader::Stop()
 {
     if (m_hThread != NULL) {
-        ::InterlockedExchange(&m_bStop, TRUE);
-        ::CancelSynchronousIo(m_hThread);
-        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::SetEvent(m_hStop);
+        while (::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) {
+            g_portReads.pfnCancelSynchronousIo(m_hThread);
+            ::WaitForSingleObject(m_hThread, kCancelAgainMs);
+        }
         ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_scans.clear();
+    m_bLost = false;
+    return std::move(m_scans);
+}
+
+void CLineReader::Send(const std::string& bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_toSend += bytes;
+    }
+    ::SetEvent(m_hWake);
+    // On Windows a write waits for the read under way on the same handle.
+    if (m_hThread != NULL)
+        g_portReads.pfnCancelSynchronousIo(m_hThread);
+}
+
+DWORD CLineReader::TakeSendError()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DWORD dwError = m_dwSendError;
+    m_dwSendError = 0;
+    return dwError;
 }
 
 bool CLineReader::TakeScan(std::wstring& scan)
@@ -48,17 +92,40 @@ bool CLineReader::IsLost()
 DWORD WINAPI CLineReader::Run(LPVOID pThis)
 {
     CLineReader& reader = *(CLineReader*)pThis;
-    while (!reader.m_bStop) {
+    CBufferedCommPort& port = *reader.m_pPort;
+    while (!reader.IsStopping()) {
+        {
+            std::lock_guard<std::mutex> lock(reader.m_mutex);
+            port.Send(reader.m_toSend);
+            reader.m_toSend.clear();
+        }
         std::wstring scan;
-        ReadResult result = reader.m_pPort->ReadAvailable(scan, CP_ACP, kWaitMs);
-        if (result != READ_SCAN && result != READ_LOST)
+        ULONGLONG nStart = ::GetTickCount64();
+        ReadResult result = port.ReadAvailable(scan, CP_ACP, kWaitMs);
+        DWORD dwSendError = port.TakeSendError();
+        if (result == READ_IDLE && dwSendError == 0) {
+            // A read that found nothing before its wait was over is a line
+            // going away (a pty whose far end closed reads nothing at once),
+            // a stop, or bytes to send: the thread waits out the rest, as
+            // the poll would, unless there is something to send.
+            ULONGLONG nWaited = ::GetTickCount64() - nStart;
+            HANDLE events[2] = { reader.m_hStop, reader.m_hWake };
+            if (nWaited < kWaitMs && !port.IsSending())
+                ::WaitForMultipleObjects(2, events, FALSE, (DWORD)(kWaitMs - nWaited));
             continue;
+        }
+        if (result == READ_ARRIVING && dwSendError == 0)
+            continue;
+        if (result == READ_LOST && reader.IsStopping())
+            break;   // whatever a driver answers a cancelled read, a stop is no loss
         {
             std::lock_guard<std::mutex> lock(reader.m_mutex);
             if (result == READ_SCAN)
                 reader.m_scans.push_back(std::move(scan));
-            else
+            else if (result == READ_LOST)
                 reader.m_bLost = true;
+            if (dwSendError != 0)
+                reader.m_dwSendError = dwSendError;
         }
         ::PostMessageA(reader.m_hWnd, reader.m_nMsg, 0, 0);
         if (result == READ_LOST)

@@ -40,6 +40,13 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "ScanReplace", "", &RuleSettings::m_strReplace },
     { "ScanReplaceWith", "", &RuleSettings::m_strReplaceWith },
     { "ScanRepeatSeconds", "", &RuleSettings::m_strRepeatSeconds },
+    { "OpenCommand", "", &RuleSettings::m_strOpenCommand },
+    { "RequestCommand", "", &RuleSettings::m_strRequestCommand },
+    { "RequestHotkey", "", &RuleSettings::m_strRequestHotkey },
+    { "RequestInterval", "", &RuleSettings::m_strRequestInterval },
+    { "RaiseDTR", "", &RuleSettings::m_strRaiseDTR },
+    { "RaiseRTS", "", &RuleSettings::m_strRaiseRTS },
+    { "Handshake", "", &RuleSettings::m_strHandshake },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit
@@ -99,6 +106,21 @@ static std::vector<const SettingValue<T>*> PolicyValues(const SettingValue<T> (&
 }
 
 template <class T, size_t N>
+static void TakePolicyValues(T& settings, const SettingValue<T> (&values)[N])
+{
+    HKEY hKey;
+    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
+        ERROR_SUCCESS)
+        return;
+    for (const SettingValue<T>& value : values) {
+        CString strText;
+        if (FindText(hKey, value, strText))
+            settings.*value.pstr = strText;
+    }
+    ::RegCloseKey(hKey);
+}
+
+template <class T, size_t N>
 static std::vector<CString T::*> FixedStrings(const SettingValue<T> (&values)[N])
 {
     std::vector<CString T::*> strings;
@@ -133,8 +155,8 @@ static void LoadValues(T& settings, const SettingValue<T> (&values)[N])
                 bFound = FindText(keys[k], value, strText);
             settings.*value.pstr = bFound ? strText : CString(value.pszDefault);
         }
-    } catch (...) {
-        ShowSystemErrorText(::GetLastError());
+    } catch (const std::exception& e) {
+        ShowExceptionText(e);
     }
     for (int k = 0; k < nKeys; k++)
         ::RegCloseKey(keys[k]);
@@ -148,6 +170,11 @@ void LoadPortSettings(PortSettings& settings)
 void LoadRuleSettings(RuleSettings& settings)
 {
     LoadValues(settings, kRuleValues);
+}
+
+void TakePolicyRules(RuleSettings& settings)
+{
+    TakePolicyValues(settings, kRuleValues);
 }
 
 std::vector<CString PortSettings::*> PortSettingsFixedByPolicy()
@@ -186,16 +213,25 @@ static bool WriteValues(HKEY hRoot, REGSAM samView, const T& settings, const std
     return lResult == ERROR_SUCCESS;
 }
 
-// Removes the values from the user's key at the path, where it has them.
+// Removes the values from the user's key at the path, where it has them;
+// false when the key or a value it has is refused, the last error saying why.
 template <class T>
-static void DeleteValues(LPCSTR pszPath, const std::vector<const SettingValue<T>*>& values)
+static bool DeleteValues(LPCSTR pszPath, const std::vector<const SettingValue<T>*>& values)
 {
     HKEY hKey;
-    if (g_registry.pfnOpenKey(HKEY_CURRENT_USER, pszPath, 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
-        return;
-    for (const SettingValue<T>* pValue : values)
-        ::RegDeleteValueA(hKey, pValue->pszName);
-    ::RegCloseKey(hKey);
+    LONG lResult = g_registry.pfnOpenKey(HKEY_CURRENT_USER, pszPath, 0, KEY_SET_VALUE, &hKey);
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        return true;   // no copies there
+    bool bOpen = lResult == ERROR_SUCCESS;
+    for (size_t i = 0; i < values.size() && lResult == ERROR_SUCCESS; i++) {
+        lResult = ::RegDeleteValueA(hKey, values[i]->pszName);
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            lResult = ERROR_SUCCESS;
+    }
+    if (bOpen)
+        ::RegCloseKey(hKey);
+    ::SetLastError((DWORD)lResult);
+    return lResult == ERROR_SUCCESS;
 }
 
 template <class T, size_t N>
@@ -208,16 +244,15 @@ static void SaveValues(const T& settings, const SettingValue<T> (&values)[N])
             if (std::find(fixed.begin(), fixed.end(), &value) == fixed.end())
                 stored.push_back(&value);
         }
-        if (WriteValues(HKEY_LOCAL_MACHINE, kMachineView, settings, stored)) {
-            // The user's copies are read first: they would hide what was just
-            // stored. Only these values go: the others were not stored here.
-            DeleteValues(kSettingsKeyPath, stored);
-            DeleteValues(VirtualStorePath(), stored);
-        } else if (!WriteValues(HKEY_CURRENT_USER, 0, settings, stored)) {
+        // The user's copies are read first: they would hide what was just
+        // stored. Only these values go: the others were not stored here.
+        if (WriteValues(HKEY_LOCAL_MACHINE, kMachineView, settings, stored) &&
+            DeleteValues(kSettingsKeyPath, stored) && DeleteValues(VirtualStorePath(), stored))
+            return;
+        if (!WriteValues(HKEY_CURRENT_USER, 0, settings, stored))
             ShowSystemErrorText(::GetLastError());
-        }
-    } catch (...) {
-        ShowSystemErrorText(::GetLastError());
+    } catch (const std::exception& e) {
+        ShowExceptionText(e);
     }
 }
 

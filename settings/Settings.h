@@ -21,14 +21,18 @@ extern const char kPolicyKeyPath[];
 void LoadPortSettings(PortSettings& settings);
 // Stores the strings no policy fixes machine-wide and then removes the user's
 // copies of them, which would hide them; where the machine-wide key or one of
-// its values is refused, into the user's own key; only when that is refused
-// too, shows the system's text for the refusal.
+// its values is refused, or a copy cannot be removed, into the user's own key
+// (read first); only when that is refused too, shows the system's text for
+// the refusal.
 void SavePortSettings(const PortSettings& settings);
 // The same for the scan rules, except that a stored empty text is taken as
 // it is: a rule a user switched off stays off whatever the machine-wide key
 // holds. Missing values are empty.
 void LoadRuleSettings(RuleSettings& settings);
 void SaveRuleSettings(const RuleSettings& settings);
+// Sets each rule a policy fixes to the policy's value: what an administrator
+// enforces holds whatever a dialog or a preset made of it.
+void TakePolicyRules(RuleSettings& settings);
 // The strings whose values the policy key holds now.
 std::vector<CString PortSettings::*> PortSettingsFixedByPolicy();
 std::vector<CString RuleSettings::*> RuleSettingsFixedByPolicy();

@@ -345,7 +345,7 @@ TEST_F(EndToEnd, WithTheMachineKeyReadOnlyTheUsersChoiceIsKeptWithoutAMessage)
 {
     Store::PutText("BAUDRATE", "4800");   // preset by an administrator
     auto machine = Store::Read();
-    Store::LockedMachineKey locked;
+    Store::LockedKey locked;
     {
         Program p;
         EXPECT_EQ(p.Text(IDC_COMBO_BAUDRATE), "4800");

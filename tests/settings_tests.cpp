@@ -1,6 +1,7 @@
 // The six settings in the registry: what a save leaves there, what a load
 // makes of it, and where they go for a user who may not write machine-wide.
 #include <gtest/gtest.h>
+#include "../fw/MessageBox.h"
 #include "../res/resource.h"
 #include "support/Fixtures.h"
 #include "support/RunningWindow.h"
@@ -37,13 +38,14 @@ Six Settings(std::vector<std::string> texts)
 
 const std::vector<std::string> kDefaults = { "COM 1", "9600", "8", "None", "1", "None" };
 
-// The system's text for an error, as the program's box shows it.
+// The system's text for an error, as the program's box shows it: without its line end.
 std::string SystemText(DWORD dwError)
 {
     char text[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError,
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, NULL);
-    return text;
+    std::string line = text;
+    return line.substr(0, line.find_last_not_of("\r\n") + 1);
 }
 
 class SettingsStore : public ClearedStore {
@@ -131,7 +133,7 @@ TEST_F(SettingsStore, WhereTheMachineKeyIsReadOnlyASaveGoesSilentlyToTheUsersKey
 {
     Store::PutText("BAUDRATE", "4800");
     auto machine = Store::Read();
-    Store::LockedMachineKey locked;
+    Store::LockedKey locked;
     Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
     EXPECT_EQ(Store::Read(), machine);
@@ -147,7 +149,7 @@ TEST_F(SettingsStore, WhereTheMachineKeyTakesValuesTheSaveGoesThereAndTheUsersCo
 {
     Store::PutText("BAUDRATE", "2400", Store::USER);
     Store::PutText("PARITY", "Mark", Store::VIRTUALIZED);
-    Store::LockedMachineKey valuesOnly(true);
+    Store::LockedKey valuesOnly(Store::MACHINE, true);
     Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
     EXPECT_EQ(Store::Read().size(), 6u);
@@ -156,6 +158,24 @@ TEST_F(SettingsStore, WhereTheMachineKeyTakesValuesTheSaveGoesThereAndTheUsersCo
     Six six;
     six.Load();
     EXPECT_EQ(six.Texts(), (std::vector<std::string>{ "COM 3", "19200", "7", "Even", "2", "None" }));
+}
+
+// A user's copy that cannot be removed would hide the value saved
+// machine-wide: the save goes to the user's key, and says so when refused.
+TEST_F(SettingsStore, AUsersCopyThatCannotBeRemovedFailsTheSaveWithItsReason)
+{
+    Store::PutText("BAUDRATE", "2400", Store::USER);
+    Store::LockedKey locked(Store::USER);
+    Settings({ "COM 3", "19200", "7", "Even", "2", "None" }).Save();
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], SystemText(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(SettingsStore, AnExceptionShowsItsOwnTextOrTheSystemsForMemory)
+{
+    ShowExceptionText(std::bad_alloc());
+    ShowExceptionText(std::length_error("the text is too long"));
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{ SystemText(ERROR_NOT_ENOUGH_MEMORY), "the text is too long" }));
 }
 
 TEST_F(SettingsStore, WhereNoKeyCanBeWrittenALoadTakesTheDefaultsAndASaveShowsTheSystemText)
@@ -216,7 +236,7 @@ TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThe
     SaveRuleSettings(rules);
     EXPECT_EQ(Store::Read()["ScanPattern"].bytes, std::string("\\d+", 4));
     EXPECT_TRUE(Store::Read(Store::USER).empty());
-    EXPECT_EQ(Store::Read().size(), 17u);
+    EXPECT_EQ(Store::Read().size(), 24u);
 }
 
 static LONG WINAPI RefuseParity(HKEY hKey, LPCSTR pszName, DWORD dwReserved, DWORD dwType, const BYTE* pData, DWORD cb)
@@ -247,6 +267,7 @@ TEST_F(SettingsStore, APolicyValueWinsItsControlIsDisabledAndNothingOfItIsSaved)
     Store::PutText("BAUDRATE", "19200", Store::POLICY);
     Store::PutText("ScanSuffix", "{TAB}", Store::USER);
     Store::PutText("ScanSuffix", "", Store::POLICY);
+    Store::PutText("ScanOutput", "<$0>", Store::POLICY);
     TrayRecorder tray;
     RunningWindow w;
     EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "19200");
@@ -262,6 +283,18 @@ TEST_F(SettingsStore, APolicyValueWinsItsControlIsDisabledAndNothingOfItIsSaved)
     ASSERT_TRUE(WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); }));
     EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_SUFFIX)), "");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hRules, IDC_EDIT_SUFFIX)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hRules, IDC_EDIT_OUTPUT)));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hRules, IDC_EDIT_PREFIX)));
+    // A preset fills only what no policy fixes, and the window keeps the policy's.
+    HWND hDevices = GetDlgItem(hRules, IDC_COMBO_DEVICE);
+    SendMessageA(hDevices, CB_SETCURSEL, 0, 0);
+    SendMessageA(hRules, WM_COMMAND, MAKEWPARAM(IDC_COMBO_DEVICE, CBN_SELCHANGE), (LPARAM)hDevices);
+    EXPECT_NE(Drive::Text(GetDlgItem(hRules, IDC_EDIT_PATTERN)), "");
+    PostMessageA(hRules, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(hRules); }));
+    PostMessageA(w.hwnd, WM_SYSCOMMAND, IDM_SCANRULES, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); }));
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_SUFFIX)), "");
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_OUTPUT)), "<$0>");
     SendMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
 }

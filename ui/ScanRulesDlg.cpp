@@ -30,6 +30,11 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strNoMatch, IDC_COMBO_NOMATCH },
     { &RuleSettings::m_strSkipRepeats, IDC_CHECK_SKIPREPEATS },
     { &RuleSettings::m_strKeyDelay, IDC_EDIT_KEYDELAY },
+    { &RuleSettings::m_strAtOnce, IDC_CHECK_ATONCE },
+    { &RuleSettings::m_strOutput, IDC_EDIT_OUTPUT },
+    { &RuleSettings::m_strReplace, IDC_EDIT_REPLACE },
+    { &RuleSettings::m_strReplaceWith, IDC_EDIT_REPLACEWITH },
+    { &RuleSettings::m_strRepeatSeconds, IDC_EDIT_REPEATSECONDS },
 };
 
 CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& lastScan)
@@ -94,6 +99,7 @@ void CScanRulesDlg::OnDeviceChosen()
         return;
     UpdateData(TRUE);
     FillFromPreset(kDevicePresets[nChosen], m_settings);
+    TakePolicyRules(m_settings);
     m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
     m_bShown = false;   // the fields' changes as they are filled are not the user's
     UpdateData(FALSE);

@@ -73,9 +73,9 @@ std::map<std::string, Value> Read(Place place)
 
 // Wine checks a key's own list of rights when it is opened or created, as
 // Windows does; the owner keeps the right to change the list.
-LockedMachineKey::LockedMachineKey(bool bValuesMayBeSet)
+LockedKey::LockedKey(Place place, bool bValuesMayBeSet) : m_place(place)
 {
-    HKEY hKey = Create(MACHINE, READ_CONTROL | WRITE_DAC);
+    HKEY hKey = Create(place, READ_CONTROL | WRITE_DAC);
     DWORD cb = 0;
     RegGetKeySecurity(hKey, DACL_SECURITY_INFORMATION, NULL, &cb);
     m_oldDacl.resize(cb);
@@ -88,9 +88,9 @@ LockedMachineKey::LockedMachineKey(bool bValuesMayBeSet)
     RegCloseKey(hKey);
 }
 
-LockedMachineKey::~LockedMachineKey()
+LockedKey::~LockedKey()
 {
-    HKEY hKey = Create(MACHINE, WRITE_DAC);
+    HKEY hKey = Create(m_place, WRITE_DAC);
     RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, m_oldDacl.data());
     RegCloseKey(hKey);
 }

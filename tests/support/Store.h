@@ -24,16 +24,17 @@ void PutText(const char* name, const std::string& text, Place place = MACHINE);
 // Every value under the key, by name; empty when there is no key.
 std::map<std::string, Value> Read(Place place = MACHINE);
 
-// For the scope, the machine-wide key (created when missing) is locked as
-// Windows keeps it from a program without elevation: readable, and at most
+// For the scope, a key (created when missing) is locked as Windows keeps the
+// machine-wide one from a program without elevation: readable, and at most
 // its values may be set. The tests share the prefix: the key is writable
 // again afterwards.
-class LockedMachineKey {
+class LockedKey {
 public:
-    explicit LockedMachineKey(bool bValuesMayBeSet = false);
-    ~LockedMachineKey();
+    explicit LockedKey(Place place = MACHINE, bool bValuesMayBeSet = false);
+    ~LockedKey();
 
 private:
+    Place m_place;
     std::vector<BYTE> m_oldDacl;
 };
 }
