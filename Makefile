@@ -1,5 +1,6 @@
-# make test: install what is missing, build (64-bit, and the compile-only
-# 32-bit build), run every test under Wine.  make run: start the program.
+# make deps (as root): install what the build needs.  make test: check for
+# it, build (64-bit, and the compile-only 32-bit build), run every test under
+# Wine.  make run: start the program.
 # make bench: measure the program end to end and print the figures.
 # make dist: the MSIs, the zip, the policy templates and their SHA-256 list,
 # in dist/; signed with SIGN_CERT=cert.pem SIGN_KEY=key.pem, and time-stamped
