@@ -7,6 +7,7 @@ static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
 PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts, ::CancelSynchronousIo };
+BOOL (WINAPI* g_pfnSetCommState)(HANDLE hFile, LPDCB pDcb) = ::SetCommState;
 
 const char kPortCannotBeOpened[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
@@ -151,7 +152,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
         DCB applied = {};
         applied.DCBlength = sizeof(DCB);
-        if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
+        if (!g_pfnSetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
             pszFailure = kLineSettingsNotSupported;
         else if (!SetTimeouts(0, 10))
             pszFailure = kPortCannotBeOpened;
@@ -173,7 +174,7 @@ BOOL CCommPort::SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs)
     COMMTIMEOUTS timeouts = { dwIntervalMs, 0, dwTotalMs, 0, 10 };
     if (g_portReads.pfnSetCommTimeouts(m_hComm, &timeouts))
         return TRUE;
-    m_bDeviceGone = TRUE;
+    m_bDeviceGone = ::GetLastError() != ERROR_OPERATION_ABORTED;   // a cancel is no loss
     return FALSE;
 }
 
@@ -250,8 +251,10 @@ void CBufferedCommPort::SendQueued()
     DWORD dwWritten = 0;
     BOOL bWritten = ::WriteFile(m_hComm, m_strToSend.data(), (DWORD)m_strToSend.size(), &dwWritten, NULL);
     DWORD dwError = bWritten ? ERROR_TIMEOUT : ::GetLastError();
+    // A write the line reader's cancel ended goes on at the next call.
+    bool bRefused = !bWritten && dwError != ERROR_OPERATION_ABORTED;
     m_strToSend.erase(0, dwWritten);
-    if (!m_strToSend.empty() && (!bWritten || ::GetTickCount64() >= m_nSendBy)) {
+    if (!m_strToSend.empty() && (bRefused || ::GetTickCount64() >= m_nSendBy)) {
         m_strToSend.clear();
         m_dwSendError = dwError;
     }

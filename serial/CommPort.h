@@ -76,6 +76,10 @@ struct PortReads {
 };
 extern PortReads g_portReads;
 
+// The call that sets the line's state; tests see through it what a virtual
+// line cannot show, DTR and RTS.
+extern BOOL (WINAPI* g_pfnSetCommState)(HANDLE hFile, LPDCB pDcb);
+
 // What one call of ReadAvailable found on the line.
 enum ReadResult {
     READ_IDLE,       // nothing arrived
