@@ -505,7 +505,8 @@ int AnswerFor(KeySink& sink, const std::string& weight, DWORD dwMs)
 } // namespace
 
 // Polled every 500 ms, each stable weight is typed once; then, read by a
-// thread, asked with the hotkey pressed in the receiving window.
+// thread, asked with the hotkey pressed in the receiving window, and from the
+// tray menu.
 TEST_F(EndToEnd, ABalanceThatSpeaksWhenAskedIsPolledAndAskedWithTheHotkey)
 {
     for (auto value : { std::make_pair("ScanPattern", kDevicePresets[1].pszPattern), { "ScanSuffix", "{ENTER}" },
@@ -533,7 +534,11 @@ TEST_F(EndToEnd, ABalanceThatSpeaksWhenAskedIsPolledAndAskedWithTheHotkey)
     keybd_event(VK_F9, 0, 0, 0);
     keybd_event(VK_F9, 0, KEYEVENTF_KEYUP, 0);
     EXPECT_EQ(AnswerFor(sink, "    300.00", 1500), 1);
-    EXPECT_EQ(sink.text, L"300.00\r");
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));   // Request a Reading
+    sink.Activate();
+    EXPECT_EQ(AnswerFor(sink, "    310.00", 1500), 1);
+    EXPECT_EQ(sink.text, L"300.00\r310.00\r");
 }
 
 namespace {
