@@ -12,19 +12,15 @@ void TakeCommand(const CString& strText, LPCSTR pszWhat, std::string& bytes, CSt
     if (ParseCommand(strText, bytes, strReason))
         return;
     bytes.clear();
-    strReasons += pszWhat;
-    strReasons += strReason;
-    strReasons += "\n";
+    AddReason(strReasons, pszWhat, strReason);
 }
 
 // "1" raises the line; empty or "0" leaves it off, as does any other text,
 // with the reason.
 bool TakeSwitch(const CString& strText, LPCSTR pszWhat, CString& strReasons)
 {
-    if (strText != "" && strText != "0" && strText != "1") {
-        strReasons += pszWhat;
-        strReasons += "it must be 0 or 1.\n";
-    }
+    if (strText != "" && strText != "0" && strText != "1")
+        AddReason(strReasons, pszWhat, "it must be 0 or 1.");
     return strText == "1";
 }
 
@@ -43,15 +39,13 @@ CString CDeviceAsker::TakeSettings(const RuleSettings& settings)
             m_strHotkey = settings.m_strRequestHotkey;
             m_strHotkey.Trim();
         } else {
-            strReasons += "Request hotkey: ";
-            strReasons += strReason;
-            strReasons += "\n";
+            AddReason(strReasons, "Request hotkey: ", strReason);
         }
     }
     ULONGLONG nInterval = 0;
     if (!settings.m_strRequestInterval.IsEmpty() &&
         (!ParseWholeNumber(settings.m_strRequestInterval, 3600000, nInterval) || nInterval < 100)) {
-        strReasons += "Request every: it must be a whole number of milliseconds from 100 to 3600000.\n";
+        AddReason(strReasons, "Request every: ", "it must be a whole number of milliseconds from 100 to 3600000.");
         nInterval = 0;
     }
     m_nIntervalMs = (UINT)nInterval;
@@ -59,7 +53,7 @@ CString CDeviceAsker::TakeSettings(const RuleSettings& settings)
     m_control.bRaiseDTR = TakeSwitch(settings.m_strRaiseDTR, "Raise DTR: ", strReasons);
     m_control.bRaiseRTS = TakeSwitch(settings.m_strRaiseRTS, "Raise RTS: ", strReasons);
     if (!HandshakeFromText(settings.m_strHandshake, m_control.handshake))
-        strReasons += "Handshake: it must be empty, RTS/CTS or XON/XOFF.\n";
+        AddReason(strReasons, "Handshake: ", "it must be empty, RTS/CTS or XON/XOFF.");
     m_control.bWrites = !m_openCommand.empty() || !m_request.empty();
     return strReasons;
 }
@@ -70,12 +64,12 @@ CString CDeviceAsker::Check(const RuleSettings& settings)
     return asker.TakeSettings(settings);
 }
 
-CString CDeviceAsker::Start(HWND hWnd)
+void CDeviceAsker::Start(HWND hWnd, CString& strReasons)
 {
     Stop();
     m_hWnd = hWnd;
     if (m_request.empty())
-        return CString();
+        return;
     if (m_nIntervalMs != 0)
         ::SetTimer(hWnd, m_nRequestTimer, m_nIntervalMs, NULL);
     CString strReason;
@@ -83,11 +77,11 @@ CString CDeviceAsker::Start(HWND hWnd)
     if (!m_strHotkey.IsEmpty() && ParseHotkey(m_strHotkey, hotkey, strReason)) {
         m_bHotkey = ::RegisterHotKey(hWnd, m_nHotkeyId, hotkey.fsModifiers, hotkey.vk) != FALSE;
         // Another program holds the key: the interval and the tray menu still ask.
-        if (!m_bHotkey)
-            strReason.Format("Request hotkey: %s cannot be had: %s\n", (LPCSTR)m_strHotkey,
-                             (LPCSTR)SystemErrorText(::GetLastError()));
+        if (!m_bHotkey) {
+            strReason.Format("%s cannot be had: %s", (LPCSTR)m_strHotkey, (LPCSTR)SystemErrorText(::GetLastError()));
+            AddReason(strReasons, "Request hotkey: ", strReason);
+        }
     }
-    return strReason;
 }
 
 void CDeviceAsker::Stop()

@@ -17,7 +17,8 @@ public:
     ~CDeviceAsker() { Stop(); }
 
     // Takes the texts. Returns why those that do not hold are off, a line
-    // each; empty when all hold. Call while the asking is stopped.
+    // each (as the scan rules give them); empty when all hold. Call while the
+    // asking is stopped.
     CString TakeSettings(const RuleSettings& settings);
     // What the line opens with: the modem lines, the handshake, and writing
     // where there is a command to send.
@@ -26,9 +27,9 @@ public:
     bool CanAsk() const { return !m_request.empty(); }
 
     // While the port is open: the hotkey, registered for the window, and the
-    // window's request timer. Returns why the hotkey could not be had, a
-    // line; empty when it was or none is set.
-    CString Start(HWND hWnd);
+    // window's request timer. Adds why the hotkey could not be had to the
+    // reasons, a line.
+    void Start(HWND hWnd, CString& strReasons);
     void Stop();
     // The request, to send now: the poll then reads on at once, until the
     // reply came or a second has passed.

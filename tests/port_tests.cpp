@@ -310,10 +310,15 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(hRules, IDC_EDIT_PATTERN)));
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(hRules, IDC_EDIT_LOGFILE)));
     SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_LOGFILE), "scans.csv");
+    // The device's page: the request shown as it goes out, and a hotkey that would take a letter from typing.
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_REQUEST), "\\eP\\r\\n");
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_LABEL_REQUESTSENDS)), "Sends: <ESC>P<CR><LF>");
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_HOTKEY), "W");
     SendMessageA(hRules, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("Pattern: it is not a valid regular expression"), 0u) << boxes.texts[0];
     EXPECT_NE(boxes.texts[0].find("\nLog file: it must be a full path"), std::string::npos) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nRequest hotkey: a letter"), std::string::npos) << boxes.texts[0];
     EXPECT_TRUE(IsWindow(hRules));
     SendMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hRules); }));
@@ -328,12 +333,20 @@ TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPattern
     Store::PutText("KeyDelay", "100", Store::USER);
     Store::PutText("ScanPattern", "(", Store::USER);
     Store::PutText("LogFile", "C:\\Scans\\aux.csv", Store::USER);
+    // A request interval out of range is off; a hotkey another program holds cannot be had.
+    Store::PutText("RequestCommand", "SI\\r\\n", Store::USER);
+    Store::PutText("RequestInterval", "50", Store::USER);
+    Store::PutText("RequestHotkey", "F9", Store::USER);
+    ASSERT_TRUE(RegisterHotKey(NULL, 1, MOD_NOREPEAT, VK_F9));
     KeySink sink;
     RunningWindow w;
     w.Click(IDC_BTN_OPENCLOSE);
+    UnregisterHotKey(NULL, 1);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("These stored scan rules do not hold and are off:\nPattern: "), 0u);
     EXPECT_NE(boxes.texts[0].find("\nLog file: a name in it is a device's"), std::string::npos) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nRequest every: "), std::string::npos) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nRequest hotkey: F9 cannot be had: "), std::string::npos) << boxes.texts[0];
     sink.Activate();
     VirtualLine::Send("COM1", "ABCDEFGHIJKLMNOPQRST\r");
     ASSERT_TRUE(sink.WaitForChars(3));

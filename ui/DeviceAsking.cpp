@@ -25,7 +25,7 @@ CString CWedgeDlg::StartAsking()
                 LosePort();
         }
     }
-    strOff += m_asker.Start(m_hWnd);
+    m_asker.Start(m_hWnd, strOff);
     return strOff;
 }
 

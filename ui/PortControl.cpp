@@ -145,7 +145,7 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     StartReading();
     if (state == PORT_OPEN)
         SendToDevice(m_asker.OpenCommand());
-    strOff += m_asker.Start(m_hWnd);
+    m_asker.Start(m_hWnd, strOff);
     // Last, so that the port runs while the box waits for somebody.
     TakeRules("These stored scan rules do not hold and are off:\n", strOff);
 }

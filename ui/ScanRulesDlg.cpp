@@ -1,4 +1,5 @@
 #include "ScanRulesDlg.h"
+#include "../ask/DeviceAsker.h"
 #include "../fw/MessageBox.h"
 #include "../log/ScanLog.h"
 #include "../res/resource.h"
@@ -21,6 +22,7 @@ const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
     CommandEntry(IDC_CHECK_SKIPREPEATS, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
     CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
     CommandEntry(IDC_CHECK_ATONCE, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
+    CommandEntry(IDC_EDIT_REQUEST, &CScanRulesDlg::OnRequestChanged, EN_CHANGE),
     MsgEntry(WM_NOTIFY, &CScanRulesDlg::OnNotify),
 };
 const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
@@ -42,6 +44,13 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strActivate, IDC_CHECK_ACTIVATE },
     { &RuleSettings::m_strLogFile, IDC_EDIT_LOGFILE },
     { &RuleSettings::m_strLogOnly, IDC_CHECK_LOGONLY },
+    { &RuleSettings::m_strOpenCommand, IDC_EDIT_OPENCOMMAND },
+    { &RuleSettings::m_strRequestCommand, IDC_EDIT_REQUEST },
+    { &RuleSettings::m_strRequestHotkey, IDC_EDIT_HOTKEY },
+    { &RuleSettings::m_strRequestInterval, IDC_EDIT_INTERVAL },
+    { &RuleSettings::m_strRaiseDTR, IDC_CHECK_DTR },
+    { &RuleSettings::m_strRaiseRTS, IDC_CHECK_RTS },
+    { &RuleSettings::m_strHandshake, IDC_COMBO_HANDSHAKE },
 };
 
 // The pages, in the order of their tabs: a page is the controls whose ids
@@ -49,7 +58,11 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
 static const struct { LPCSTR pszTitle; int nFirstID; int nLastID; } kPages[] = {
     { "Rules", IDC_PAGE_RULES_FIRST, IDC_PAGE_RULES_LAST },
     { "Target and log", IDC_PAGE_TARGET_FIRST, IDC_PAGE_TARGET_LAST },
+    { "Device", IDC_PAGE_DEVICE_FIRST, IDC_PAGE_DEVICE_LAST },
 };
+
+// The handshake list shows no handshake, stored empty, as None.
+static const char kNoHandshake[] = "None";
 
 CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& lastScan)
     : CDialog(IDD_SCANRULES), m_settings(settings), m_lastScan(lastScan)
@@ -60,6 +73,8 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
     m_nAtOnce = m_settings.m_strAtOnce == "1" ? BST_CHECKED : BST_UNCHECKED;
     m_nActivate = m_settings.m_strActivate == "1" ? BST_CHECKED : BST_UNCHECKED;
     m_nLogOnly = m_settings.m_strLogOnly == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_nRaiseDTR = m_settings.m_strRaiseDTR == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_nRaiseRTS = m_settings.m_strRaiseRTS == "1" ? BST_CHECKED : BST_UNCHECKED;
     // The tab control is a common control: its class exists once registered.
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TAB_CLASSES };
     ::InitCommonControlsEx(&icc);
@@ -69,6 +84,7 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Control(pDX, IDC_COMBO_NOMATCH, m_comboNoMatch);
     DDX_Control(pDX, IDC_COMBO_DEVICE, m_comboDevice);
+    DDX_Control(pDX, IDC_COMBO_HANDSHAKE, m_comboHandshake);
     DDX_Text(pDX, IDC_EDIT_PREFIX, m_settings.m_strPrefix);
     DDX_Text(pDX, IDC_EDIT_SUFFIX, m_settings.m_strSuffix);
     DDX_Text(pDX, IDC_EDIT_PATTERN, m_settings.m_strPattern);
@@ -84,12 +100,26 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_nActivate);
     DDX_Text(pDX, IDC_EDIT_LOGFILE, m_settings.m_strLogFile);
     DDX_Check(pDX, IDC_CHECK_LOGONLY, m_nLogOnly);
+    DDX_Text(pDX, IDC_EDIT_OPENCOMMAND, m_settings.m_strOpenCommand);
+    DDX_Text(pDX, IDC_EDIT_REQUEST, m_settings.m_strRequestCommand);
+    DDX_Text(pDX, IDC_EDIT_HOTKEY, m_settings.m_strRequestHotkey);
+    DDX_Text(pDX, IDC_EDIT_INTERVAL, m_settings.m_strRequestInterval);
+    DDX_Check(pDX, IDC_CHECK_DTR, m_nRaiseDTR);
+    DDX_Check(pDX, IDC_CHECK_RTS, m_nRaiseRTS);
+    if (m_settings.m_strHandshake.IsEmpty())
+        m_settings.m_strHandshake = kNoHandshake;
+    DDX_CBString(pDX, IDC_COMBO_HANDSHAKE, m_settings.m_strHandshake);
+    if (m_settings.m_strHandshake == kNoHandshake)
+        m_settings.m_strHandshake.Empty();
+    DDX_Text(pDX, IDC_LABEL_REQUESTSENDS, m_strRequestShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWSCAN, m_strScanShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWTYPED, m_strTypedShown);
     m_settings.m_strSkipRepeats = m_nSkipRepeats == BST_CHECKED ? "1" : "0";
     m_settings.m_strAtOnce = m_nAtOnce == BST_CHECKED ? "1" : "0";
     m_settings.m_strActivate = m_nActivate == BST_CHECKED ? "1" : "0";
     m_settings.m_strLogOnly = m_nLogOnly == BST_CHECKED ? "1" : "0";
+    m_settings.m_strRaiseDTR = m_nRaiseDTR == BST_CHECKED ? "1" : "0";
+    m_settings.m_strRaiseRTS = m_nRaiseRTS == BST_CHECKED ? "1" : "0";
 }
 
 BOOL CScanRulesDlg::OnInitDialog()
@@ -97,6 +127,8 @@ BOOL CScanRulesDlg::OnInitDialog()
     UpdateData(FALSE);   // binds the list, which then gets its items
     for (LPCSTR psz : { "Drop", "Type" })
         m_comboNoMatch.AddString(psz);
+    for (LPCSTR psz : { kNoHandshake, "RTS/CTS", "XON/XOFF" })
+        m_comboHandshake.AddString(psz);
     for (const DevicePreset& preset : kDevicePresets)
         m_comboDevice.AddString(preset.pszName);
     UpdateData(FALSE);
@@ -116,6 +148,7 @@ BOOL CScanRulesDlg::OnInitDialog()
     ShowPage(0);
     m_bShown = true;
     ShowScan(m_lastScan);
+    OnRequestChanged();
     return TRUE;
 }
 
@@ -156,6 +189,27 @@ void CScanRulesDlg::OnDeviceChosen()
     UpdateData(FALSE);
     m_bShown = true;
     OnRuleChanged();
+    OnRequestChanged();
+}
+
+// What the request sends, as the preview shows a received text, or why it
+// cannot be sent.
+void CScanRulesDlg::OnRequestChanged()
+{
+    if (!m_bShown)
+        return;
+    UpdateData(TRUE);
+    std::string bytes;
+    CString strReason;
+    if (!ParseCommand(m_settings.m_strRequestCommand, bytes, strReason))
+        m_strRequestShown = strReason;
+    else if (bytes.empty())
+        m_strRequestShown.Empty();
+    else {
+        m_strRequestShown = "Sends: ";
+        m_strRequestShown += CString(ShowReceived(CString(bytes.c_str(), (int)bytes.size()).Wide()));
+    }
+    UpdateData(FALSE);
 }
 
 void CScanRulesDlg::OnRuleChanged()
@@ -180,6 +234,9 @@ void CScanRulesDlg::OnOK()
     CString strLogFault = m_settings.m_strLogFile.IsEmpty() ? CString() : LogFileFault(m_settings.m_strLogFile);
     if (!strLogFault.IsEmpty())
         AddReason(strReasons, "Log file: ", strLogFault);
+    CString strCommandsOff = CDeviceAsker::Check(m_settings);
+    if (!strCommandsOff.IsEmpty())
+        AddReason(strReasons, "", strCommandsOff);
     if (!strReasons.IsEmpty()) {
         AfxMessageBox(strReasons, MB_OK | MB_ICONEXCLAMATION);
         return;

@@ -1,7 +1,8 @@
 // The Scan Rules dialog: the rules as texts, which a list fills in for
 // common devices, and a preview of what they would type from the last scan
 // received, which follows the scans that come while it is open. Its fields
-// are in pages: the rules, and the target window and the log.
+// are in pages: the rules, the target window and the log, and the commands
+// and modem lines of a device that must be asked.
 #pragma once
 #include <string>
 #include "../fw/Controls.h"
@@ -31,6 +32,7 @@ private:
     void OnRuleChanged();
     // Fills the fields with the rules of the device chosen in the list.
     void OnDeviceChosen();
+    void OnRequestChanged();
     // Shows the page whose tab is chosen, and hides the others.
     LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
     void ShowPage(int nPage);
@@ -40,10 +42,14 @@ private:
     int m_nAtOnce = 0;
     int m_nActivate = 0;
     int m_nLogOnly = 0;
+    int m_nRaiseDTR = 0;
+    int m_nRaiseRTS = 0;
+    CString m_strRequestShown;
     std::wstring m_lastScan;
     CString m_strScanShown;
     CString m_strTypedShown;
     CComboBox m_comboNoMatch;
     CComboBox m_comboDevice;
+    CComboBox m_comboHandshake;
     bool m_bShown = false;   // the controls are filled: their changes are the user's
 };

@@ -17,7 +17,8 @@ void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
     CString strLogFault = m_log.Take(m_ruleSettings.m_strLogFile);
     if (!strLogFault.IsEmpty())
         AddReason(strReasons, "Log file: ", strLogFault);
-    strReasons += strOthersOff;
+    if (!strOthersOff.IsEmpty())
+        AddReason(strReasons, "", strOthersOff);
     if (!strReasons.IsEmpty()) {
         CString strText = pszWhenFaulty;
         strText += strReasons;
