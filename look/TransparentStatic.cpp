@@ -4,6 +4,7 @@
 
 const AFX_MSGMAP_ENTRY CTransparentStatic::messageEntries[] = {
     MsgEntry(WM_PAINT, &CTransparentStatic::OnPaint),
+    MsgEntry(WM_SETTEXT, &CTransparentStatic::OnSetText),
 };
 const AFX_MSGMAP CTransparentStatic::messageMap = { &CWnd::messageMap, messageEntries, std::size(messageEntries) };
 
@@ -37,4 +38,15 @@ void CTransparentStatic::OnPaint()
     dc.SetBkMode(TRANSPARENT);
     dc.DrawText(strText, &rect, nFormat);
     dc.SelectObject(hOldFont);
+}
+
+LRESULT CTransparentStatic::OnSetText(WPARAM, LPARAM)
+{
+    LRESULT lResult = Default();
+    HWND hParent = ::GetParent(m_hWnd);
+    RECT rect;
+    ::GetWindowRect(m_hWnd, &rect);
+    ::MapWindowPoints(NULL, hParent, (LPPOINT)&rect, 2);
+    ::RedrawWindow(hParent, &rect, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return lResult;
 }
