@@ -113,10 +113,11 @@ def build_msi(arch, work, out, product, rows):
     # contend for one port.
     props = [prop for prop, _, _, _ in rows]
     secure = dict(line.split("\t", 1) for line in run("msiinfo", "export", out, "Property").splitlines()[3:])
-    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS"]).lstrip(";")
+    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS", "PROFILES"]).lstrip(";")
     queries = [f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'",
                "UPDATE `Component` SET `Condition` = 'STARTWITHWINDOWS=\"1\" OR (NOT STARTWITHWINDOWS AND PREVIOUSRUN)'"
-               " WHERE `Component` = 'Run'"]
+               " WHERE `Component` = 'Run'",
+               "UPDATE `Component` SET `Condition` = 'PROFILES' WHERE `Component` = 'RunProfiles'"]
     queries += [f"UPDATE `Component` SET `Condition` = '{prop}', `Attributes` = 20 WHERE `Component` = 'Preset{prop}'"
                 for prop in props]
     # The Upgrade table's attributes are part of its key, which SQL does not update.

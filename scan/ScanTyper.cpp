@@ -36,23 +36,26 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
         return scan;
     }
     m_pendingMemory = memory;
-    if (m_rules.KeyDelay() == 0) {
-        Finish(TypeKeys(keys));
-    } else {
-        m_pendingKeys += keys;
-        if (!bTyping) {
-            ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay(), NULL);
-            TypeNextKey();
-        }
+    m_pendingKeys += keys;
+    if (!bTyping) {
+        // The timer paces the keys at the key delay; without one, it tries
+        // again while another window's scan holds the keys.
+        ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay() != 0 ? m_rules.KeyDelay() : USER_TIMER_MINIMUM, NULL);
+        TypeNextKey();
     }
     return keys;
 }
 
-// One character a tick, so that the window stays responsive; the beep comes
-// after the last, the error sound where one is refused, and the rest is lost.
+// One character a tick, so that the window stays responsive, or all at once
+// without a key delay; the beep comes after the last, the error sound where
+// one is refused, and the rest is lost. While another window of the program
+// types, nothing goes out and the keys wait for a later tick.
 void CScanTyper::TypeNextKey()
 {
-    size_t nLength = FirstCharLength(m_pendingKeys);
+    // A tick queued before the last key went out finds nothing to type.
+    if (m_pendingKeys.empty() || !m_keysLock.TryTake())
+        return;
+    size_t nLength = m_rules.KeyDelay() == 0 ? m_pendingKeys.size() : FirstCharLength(m_pendingKeys);
     if (OwnWindowInFront() || !TypeKeys(m_pendingKeys.substr(0, nLength))) {
         Stop();
         Finish(false);
@@ -69,6 +72,7 @@ void CScanTyper::Stop()
 {
     ::KillTimer(m_hWnd, m_nPaceTimer);
     m_pendingKeys.clear();
+    m_keysLock.Release();
 }
 
 // A value whose keys nothing took is not typed: the same scan again must type it.

@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "../keys/KeysLock.h"
 #include "../rules/ScanRules.h"
 
 // The beep after a typed scan; tests count beeps here.
@@ -25,9 +26,11 @@ public:
     // window of this thread is in front. Returns what the Last Scan shows:
     // what the scan typed, or the scan as it came when it typed nothing.
     std::wstring Type(const std::wstring& scan);
-    // One character a tick of the pace timer.
+    // One character a tick of the pace timer (all that waits without a key
+    // delay), once this window holds the desktop's keys.
     void TypeNextKey();
-    // Drops the keys still to be typed: the port they came from closed.
+    // Drops the keys still to be typed (the port they came from closed) and
+    // gives the desktop's keys back.
     void Stop();
     // The latest scan with characters, for showing what rules would type.
     const std::wstring& LastReceived() const { return m_lastReceived; }
@@ -42,6 +45,7 @@ private:
     CScanRules m_rules;
     RepeatMemory m_memory;         // the last value whose keys went out
     RepeatMemory m_pendingMemory;  // what m_memory becomes once the pending keys went out
-    std::wstring m_pendingKeys;   // with a key delay: what is still to be typed
+    std::wstring m_pendingKeys;   // what is still to be typed: paced, or waiting for the keys
+    CKeysLock m_keysLock;         // held from a scan's first key to its last
     std::wstring m_lastReceived;
 };

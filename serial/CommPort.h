@@ -24,6 +24,9 @@ public:
     // removed device's does, or the driver no longer reports the line's
     // state. Under Wine reads then go on succeeding with nothing.
     BOOL IsLost();
+    // The system's error code for the last open that failed: why the line
+    // was refused (ERROR_ACCESS_DENIED also where this program holds it).
+    DWORD OpenError() const { return m_dwOpenError; }
 
 protected:
     // Sets the line's read timeouts. A line that refuses them counts as gone:
@@ -40,6 +43,7 @@ protected:
 
 private:
     BOOL m_bDeviceGone = FALSE;
+    DWORD m_dwOpenError = ERROR_SUCCESS;
 };
 
 // The driver calls of a read, and the cancel that ends a read waiting on

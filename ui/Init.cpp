@@ -1,6 +1,7 @@
 // Window initialisation: system menu, icons, starting texts, tray icon, lists.
 #include "WedgeDlg.h"
 #include "../res/resource.h"
+#include "../settings/Profiles.h"
 #include "../tray/TrayIcon.h"
 
 BOOL CWedgeDlg::OnInitDialog()
@@ -17,7 +18,14 @@ BOOL CWedgeDlg::OnInitDialog()
         }
         if (strRulesMenu.LoadString(IDS_SCANRULES))
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_SCANRULES, strRulesMenu);
+        CString strNewProfileMenu, strStartMenu;
+        if (strNewProfileMenu.LoadString(IDS_NEWPROFILE))
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_NEWPROFILE, strNewProfileMenu);
+        if (strStartMenu.LoadString(IDS_STARTWITHWINDOWS))
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_STARTWITHWINDOWS, strStartMenu);
+        ShowStartWithWindows();
     }
+    SetWindowText(ProfileWindowTitle());
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);

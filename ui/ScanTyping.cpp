@@ -2,6 +2,7 @@
 // the Scan Rules dialog; and the Scan Rules command.
 #include "WedgeDlg.h"
 #include "ScanRulesDlg.h"
+#include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
 #include "../settings/Settings.h"
 
@@ -10,6 +11,7 @@ void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty)
 {
     CString strReasons = m_typer.TakeRules(m_ruleSettings);
     if (!strReasons.IsEmpty()) {
+        ReportPortEvent(EVENT_RULES_OFF, m_settings.m_strPort, strReasons);
         CString strText = pszWhenFaulty;
         strText += strReasons;
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);

@@ -19,6 +19,9 @@ enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5 };
 
 // What the line reader posts for each scan it read, and for a line lost.
 const UINT WM_LINEREAD = WM_APP + 1001;
+// What a second start of the window's profile posts to it; wParam: the start
+// asked to open the port.
+extern const UINT WM_PROFILESTART;
 
 class CWedgeDlg : public CDialog {
 public:
@@ -95,6 +98,7 @@ private:
     void OnOpenClosePort();
     void OnTrayOpenPort();
     void OnStartOptions();
+    void OpenPortAsAtStart();
     // At start, a port that cannot be opened is waited for instead of refused.
     void OpenPortFromSettings(bool bAtStart = false);
     void ClosePort();
@@ -111,6 +115,11 @@ private:
     void OnScanRules();
     void TakeRules(LPCSTR pszWhenFaulty);
     void TakeScan(const std::wstring& scan);
+    // Profiles (ui/Profiles.cpp)
+    LRESULT OnProfileStart(WPARAM wParam, LPARAM lParam);
+    void OnNewProfile();
+    void OnStartWithWindows();
+    void ShowStartWithWindows();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();

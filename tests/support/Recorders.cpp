@@ -1,4 +1,5 @@
 #include "Recorders.h"
+#include "../../events/EventLog.h"
 #include "../../fw/MessageBox.h"
 #include "../../keys/Keystrokes.h"
 #include "../../serial/CommPort.h"
@@ -19,6 +20,18 @@ FailingReads* g_pReads = NULL;
 CancelledReads* g_pCancelled = NULL;
 RefusedTimeouts* g_pRefused = NULL;
 PortReads g_realPortReads;
+EventRecorder* g_pEvents = NULL;
+BOOL (WINAPI* g_pfnRealReportEvent)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCSTR*, LPVOID) = NULL;
+
+BOOL WINAPI RecordEvent(HANDLE, WORD wType, WORD, DWORD dwId, PSID, WORD wStrings, DWORD, LPCSTR* ppsz, LPVOID)
+{
+    g_pEvents->entries.push_back({ wType, dwId, wStrings > 0 ? ppsz[0] : "" });
+    if (g_pEvents->bRefuse) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
+}
 
 int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
 {
@@ -162,6 +175,19 @@ BeepRecorder::~BeepRecorder()
 {
     g_pfnMessageBeep = g_pfnRealBeep;
     g_pBeeps = NULL;
+}
+
+EventRecorder::EventRecorder()
+{
+    g_pEvents = this;
+    g_pfnRealReportEvent = g_pfnReportEvent;
+    g_pfnReportEvent = RecordEvent;
+}
+
+EventRecorder::~EventRecorder()
+{
+    g_pfnReportEvent = g_pfnRealReportEvent;
+    g_pEvents = NULL;
 }
 
 RegistryWithoutWriteAccess::RegistryWithoutWriteAccess()

@@ -37,6 +37,17 @@ public:
     std::vector<UINT> beeps;
 };
 
+// The event log's entries, which Wine's log does not keep; with bRefuse, a
+// log that refuses every write (the entries are still recorded).
+class EventRecorder {
+public:
+    EventRecorder();
+    ~EventRecorder();
+    struct Entry { WORD wType; DWORD dwId; std::string text; };
+    std::vector<Entry> entries;
+    bool bRefuse = false;
+};
+
 // Refuses the creation of any registry key and every opening that asks for
 // more than reading: no key the settings could be written to, not even the
 // user's own.
