@@ -122,6 +122,7 @@ TEST_F(Profiles, AProfilesWindowIsNamedByItAndReportsItsPortToTheEventLog)
 TEST_F(Profiles, StartWithWindowsAddsAndRemovesTheUsersRunEntryForTheProfile)
 {
     SelectedProfile scale("Scale");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKeyPath, "Brindlequaverly Scale");   // a failed run's
     RunningWindow w;
     HMENU hMenu = GetSystemMenu(w.hwnd, FALSE);
     SendMessageA(w.hwnd, WM_SYSCOMMAND, IDM_STARTWITHWINDOWS, 0);
