@@ -117,7 +117,12 @@ def build_msi(arch, work, out, product, rows):
     queries = [f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'",
                "UPDATE `Component` SET `Condition` = 'STARTWITHWINDOWS=\"1\" OR (NOT STARTWITHWINDOWS AND PREVIOUSRUN)'"
                " WHERE `Component` = 'Run'",
-               "UPDATE `Component` SET `Condition` = 'PROFILES' WHERE `Component` = 'RunProfiles'"]
+               "UPDATE `Component` SET `Condition` = 'PROFILES' WHERE `Component` = 'RunProfiles'",
+               # wixl makes a property's custom action a deferred one, which may not set a property.
+               "UPDATE `CustomAction` SET `Type` = 51 WHERE `Action` = 'KeepProfiles'",
+               # "#%": the event message file's path is expanded where it is read.
+               "UPDATE `Registry` SET `Value` = '#%%SystemRoot%\\System32\\EventCreate.exe'"
+               " WHERE `Name` = 'EventMessageFile'"]
     queries += [f"UPDATE `Component` SET `Condition` = '{prop}', `Attributes` = 20 WHERE `Component` = 'Preset{prop}'"
                 for prop in props]
     # The Upgrade table's attributes are part of its key, which SQL does not update.
@@ -240,7 +245,7 @@ def main():
                 build_msi(arch, os.path.dirname(staged), msi, product, rows)
                 if signing:
                     sign(msi, args.cert, args.key, name)
-            for doc in ("README.md", "docs/window.png", "docs/tray-menu.png"):
+            for doc in ("README.md", "docs/window.png", "docs/tray-menu.png", "docs/profiles.md"):
                 archive.write(os.path.join(SRC, doc), f"{base}/{doc}")
         write_templates(new, rows)
         files = sorted(os.path.relpath(os.path.join(d, f), new) for d, _, fs in os.walk(new) for f in fs)

@@ -1,5 +1,5 @@
 #include "Recorders.h"
-#include "../../events/EventLog.h"
+#include <utility>
 #include "../../fw/MessageBox.h"
 #include "../../keys/Keystrokes.h"
 #include "../../serial/CommPort.h"
@@ -21,7 +21,6 @@ CancelledReads* g_pCancelled = NULL;
 RefusedTimeouts* g_pRefused = NULL;
 PortReads g_realPortReads;
 EventRecorder* g_pEvents = NULL;
-BOOL (WINAPI* g_pfnRealReportEvent)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCSTR*, LPVOID) = NULL;
 
 BOOL WINAPI RecordEvent(HANDLE, WORD wType, WORD, DWORD dwId, PSID, WORD wStrings, DWORD, LPCSTR* ppsz, LPVOID)
 {
@@ -177,16 +176,14 @@ BeepRecorder::~BeepRecorder()
     g_pBeeps = NULL;
 }
 
-EventRecorder::EventRecorder()
+EventRecorder::EventRecorder() : m_pfnReal(std::exchange(g_pfnReportEvent, RecordEvent))
 {
     g_pEvents = this;
-    g_pfnRealReportEvent = g_pfnReportEvent;
-    g_pfnReportEvent = RecordEvent;
 }
 
 EventRecorder::~EventRecorder()
 {
-    g_pfnReportEvent = g_pfnRealReportEvent;
+    g_pfnReportEvent = m_pfnReal;
     g_pEvents = NULL;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "../../events/EventLog.h"
 
 // While one records, another may record for a while within it.
 class MessageBoxRecorder {
@@ -46,6 +47,9 @@ public:
     struct Entry { WORD wType; DWORD dwId; std::string text; };
     std::vector<Entry> entries;
     bool bRefuse = false;
+
+private:
+    decltype(g_pfnReportEvent) m_pfnReal;
 };
 
 // Refuses the creation of any registry key and every opening that asks for
