@@ -13,25 +13,10 @@ const EventText kEventTexts[] = {
     { EVENT_PORT_LOST, EVENTLOG_WARNING_TYPE, "the device has gone; the port is looked for once a second." },
     { EVENT_PORT_BACK, EVENTLOG_INFORMATION_TYPE, "the device is back; the port is open again." },
     { EVENT_PORT_REFUSED, EVENTLOG_ERROR_TYPE, "the port was refused." },
-    { EVENT_RULES_OFF, EVENTLOG_WARNING_TYPE, "scan rules that do not hold are off." },
+    { EVENT_RULES_OFF, EVENTLOG_WARNING_TYPE, "scan rules or device commands that do not hold are off." },
 };
 
 } // namespace
-
-CString SystemErrorText(DWORD dwError)
-{
-    char szText[512] = "";
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError,
-                               MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), szText, sizeof szText, NULL);
-    while (n > 0 && (szText[n - 1] == '\r' || szText[n - 1] == '\n' || szText[n - 1] == ' '))
-        szText[--n] = '\0';
-    CString strText;
-    if (n == 0)
-        strText.Format("Error %lu.", dwError);
-    else
-        strText = szText;
-    return strText;
-}
 
 void ReportPortEvent(PortEvent event, const CString& strPort, const CString& strDetail)
 {

@@ -9,16 +9,13 @@
 // entry's text as it is.
 extern const char kEventSource[];
 
+// Ids 1 to 1000: the generic message file has a message for each.
 enum PortEvent { EVENT_PORT_OPENED = 1, EVENT_PORT_LOST, EVENT_PORT_BACK, EVENT_PORT_REFUSED, EVENT_RULES_OFF };
 
 // Writes the entry "Profile NAME, port PORT: what happened. DETAIL" (without
 // a profile, "No profile"). A source nobody registered, or a log that refuses
 // the write, leaves the program as it was, without a message.
 void ReportPortEvent(PortEvent event, const CString& strPort, const CString& strDetail = CString());
-
-// The system's text for an error code, without its line end; the code's
-// number where the system has no text.
-CString SystemErrorText(DWORD dwError);
 
 // The one call that writes an entry: Wine's event log stores nothing, so
 // tests read the entries here.

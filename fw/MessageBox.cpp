@@ -17,7 +17,7 @@ int AfxMessageBox(LPCSTR pszText, UINT nType, UINT)
                            pApp ? (LPCSTR)pApp->m_strAppName : "", nType);
 }
 
-void ShowSystemErrorText(DWORD dwError)
+CString SystemErrorText(DWORD dwError)
 {
     LPSTR pszText = NULL;
     DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -25,9 +25,19 @@ void ShowSystemErrorText(DWORD dwError)
                                NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                (LPSTR)&pszText, 0, NULL);
     if (n == 0 || pszText == NULL)
-        return;
-    AfxMessageBox(pszText, MB_OK, 0);
+        return CString();
+    while (n > 0 && (pszText[n - 1] == '\r' || pszText[n - 1] == '\n'))
+        n--;
+    CString strText(pszText, (int)n);
     ::LocalFree(pszText);
+    return strText;
+}
+
+void ShowSystemErrorText(DWORD dwError)
+{
+    CString strText = SystemErrorText(dwError);
+    if (!strText.IsEmpty())
+        AfxMessageBox(strText, MB_OK, 0);
 }
 
 void ShowExceptionText(const std::exception& e)

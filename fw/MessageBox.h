@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <exception>
+#include "String.h"
 
 using PFN_MESSAGEBOX = int (*)(HWND hWndOwner, LPCSTR pszText, LPCSTR pszCaption, UINT nType);
 extern PFN_MESSAGEBOX g_pfnMessageBox;   // MessageBoxA unless a test replaced it
@@ -9,6 +10,9 @@ extern PFN_MESSAGEBOX g_pfnMessageBox;   // MessageBoxA unless a test replaced i
 // Modal box with the program's name as caption, owned by the main window.
 int AfxMessageBox(LPCSTR pszText, UINT nType = MB_OK, UINT nIDHelp = 0);
 
+// The system's text for an error code, without its line end; empty where it
+// has none.
+CString SystemErrorText(DWORD dwError);
 // Shows the system's text for an error code, if it has one.
 void ShowSystemErrorText(DWORD dwError);
 

@@ -21,7 +21,7 @@ MACHINE_KEY = r"SOFTWARE\Vimo Technologies\VimoBrindleQV"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 # wixl's architecture, the component's bitness and the Program Files folder.
 ARCHES = {"x64": ("x64", "yes", "ProgramFiles64Folder"), "x86": ("x86", "no", "ProgramFilesFolder")}
-GROUPS = {"Line": "Line settings", "Rules": "Scan rules"}
+GROUPS = {"Line": "Line settings", "Rules": "Scan rules", "Device": "Device commands"}
 
 
 def fail(message):

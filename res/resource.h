@@ -53,6 +53,7 @@
 #define ID_TRAY_RESTORE         32771
 #define ID_TRAY_OPENPORT        32772
 #define ID_TRAY_EXIT            32773
+#define ID_TRAY_ASK             32774
 #define ID_START_OPTIONS        32780   // posted to the main window once it is up
 
 #define WM_TRAYNOTIFY           0x83E8

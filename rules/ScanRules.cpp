@@ -1,6 +1,8 @@
 #include "ScanRules.h"
 #include <windows.h>
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cwctype>
 #include <iterator>
 // Boost.Regex without the rest of Boost, on the C++ library's own threads and
@@ -273,6 +275,44 @@ std::wstring ShowKeys(const std::wstring& keys)
     return shown;
 }
 
+bool ParseCommand(const CString& strText, std::string& bytes, CString& strReason)
+{
+    static const struct { char chName; char chByte; } kEscapes[] = {
+        { 'r', '\r' }, { 'n', '\n' }, { 't', '\t' }, { 'e', '\x1B' }, { '\\', '\\' },
+    };
+    bytes.clear();
+    int n = strText.GetLength();
+    for (int i = 0; i < n; i++) {
+        if (strText[i] != '\\') {
+            bytes += strText[i];
+            continue;
+        }
+        char chName = i + 1 < n ? strText[++i] : '\0';
+        bool bFound = false;
+        for (const auto& escape : kEscapes) {
+            if (chName == escape.chName) {
+                bytes += escape.chByte;
+                bFound = true;
+            }
+        }
+        if (bFound)
+            continue;
+        if (chName == 'x' && i + 2 < n && isxdigit((unsigned char)strText[i + 1]) &&
+            isxdigit((unsigned char)strText[i + 2])) {
+            bytes += (char)strtoul(std::string((LPCSTR)strText + i + 1, 2).c_str(), NULL, 16);
+            i += 2;
+            continue;
+        }
+        if (chName == 'x')
+            strReason = "\\x needs two hexadecimal digits, as in \\x1B.";
+        else
+            strReason.Format("\"\\%s\" is no escape: they are \\r, \\n, \\t, \\e (Esc), \\xHH and \\\\.",
+                             chName ? std::string(1, chName).c_str() : "");
+        return false;
+    }
+    return true;
+}
+
 std::wstring ShowReceived(const std::wstring& text)
 {
     const struct { wchar_t wch; LPCWSTR pszName; } names[] = {
@@ -443,11 +483,14 @@ std::wstring CScanRules::Apply(const std::wstring& scan, RepeatMemory& memory, U
         size_t next = end + (end < scan.size());
         if (scan.compare(end, 2, L"\r\n") == 0)
             next++;
-        std::wstring line = scan.substr(start, (scan[end] == 0x03 ? next : end) - start);
+        std::wstring line = scan.substr(start, end - start);
         std::vector<std::wstring> groups;
-        if (!line.empty() && Search(*m_pPattern, line, groups))
+        // A frame's pattern may name its ETX, or end in $ before it.
+        bool bFrame = end < scan.size() && scan[end] == 0x03;
+        if ((!line.empty() && Search(*m_pPattern, line, groups)) ||
+            (bFrame && Search(*m_pPattern, line + L'\x03', groups)))
             take(groups);
-        else if (!line.empty() && m_bTypeUnmatched)
+        else if ((!line.empty() || bFrame) && m_bTypeUnmatched)
             keys += scan.substr(start, next - start);   // as received, with its line end
         start = next;
     }

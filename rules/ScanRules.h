@@ -24,6 +24,11 @@ std::wstring ShowKeys(const std::wstring& keys);
 // <ESC>, <BS>, any other as its code (<1F>).
 std::wstring ShowReceived(const std::wstring& text);
 
+// A command for the device as the bytes it sends: its characters as they are,
+// and the escapes \r, \n, \t, \e (Esc), \xHH and \\. False, with the reason,
+// at an escape that does not exist.
+bool ParseCommand(const CString& strText, std::string& bytes, CString& strReason);
+
 // One part of a template: text (key names already their characters), a
 // group, the local date or time, or a group read as hexadecimal and typed in
 // decimal, padded with zeros to nWidth digits.

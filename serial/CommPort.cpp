@@ -7,6 +7,7 @@ static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
 PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts, ::CancelSynchronousIo };
+BOOL (WINAPI* g_pfnSetCommState)(HANDLE hFile, LPDCB pDcb) = ::SetCommState;
 
 const char kPortCannotBeOpened[] = "The specified port cannot be opened!";
 const char kLineSettingsNotSupported[] = "The line settings are not supported by the specified port!";
@@ -133,13 +134,19 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         dcb.ByteSize = byByteSize;
         dcb.Parity = byParity;
         dcb.StopBits = byStopBits;
-        dcb.fOutxCtsFlow = FALSE;
+        bool bRtsCts = m_control.handshake == HANDSHAKE_RTSCTS;
+        bool bXonXoff = m_control.handshake == HANDSHAKE_XONXOFF;
+        dcb.fOutxCtsFlow = bRtsCts;
         dcb.fOutxDsrFlow = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fDtrControl = m_control.bRaiseDTR ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
         dcb.fDsrSensitivity = FALSE;
-        dcb.fOutX = FALSE;
-        dcb.fInX = FALSE;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        dcb.fOutX = bXonXoff;
+        dcb.fInX = bXonXoff;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        dcb.fTXContinueOnXoff = TRUE;
+        dcb.fRtsControl = bRtsCts ? RTS_CONTROL_HANDSHAKE
+                        : m_control.bRaiseRTS ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
         // Whatever another program left: no byte replaced or dropped, and no
         // line error that stops the reads until it is acknowledged.
         dcb.fBinary = TRUE;
@@ -151,7 +158,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
         DCB applied = {};
         applied.DCBlength = sizeof(DCB);
-        if (!::SetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied)) {
+        if (!g_pfnSetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied)) {
             m_dwOpenError = ::GetLastError();
             pszFailure = kLineSettingsNotSupported;
         } else if (applied.BaudRate != dwBaudRate) {
@@ -190,28 +197,82 @@ BOOL CCommPort::IsLost()
     return m_hComm != INVALID_HANDLE_VALUE && (m_bDeviceGone || !::GetCommState(m_hComm, &dcb));
 }
 
+bool HandshakeFromText(const CString& strText, Handshake& handshake)
+{
+    static const struct { LPCSTR pszText; Handshake handshake; } kHandshakes[] = {
+        { "", HANDSHAKE_NONE }, { "RTS/CTS", HANDSHAKE_RTSCTS }, { "XON/XOFF", HANDSHAKE_XONXOFF },
+    };
+    CString strUpper(strText);
+    strUpper.MakeUpper();
+    for (const auto& entry : kHandshakes) {
+        if (strUpper == entry.pszText) {
+            handshake = entry.handshake;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Read-only unless the program sends the device commands: a port opened for
+// writing is one more thing a driver can refuse.
+static DWORD Access(const LineControl& control)
+{
+    return control.bWrites ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+}
+
 BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                  BYTE byParity, BYTE byStopBits)
 {
     m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
-    return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+    return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, Access(m_control));
 }
 
 LPCSTR CBufferedCommPort::OpenPortSilently(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                            BYTE byParity, BYTE byStopBits)
 {
     m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
-    return OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, GENERIC_READ);
+    return OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, Access(m_control));
 }
 
 BOOL CBufferedCommPort::Reopen()
 {
     return OpenLine(m_line.strPort, m_line.dwBaudRate, m_line.byByteSize, m_line.byParity,
-                    m_line.byStopBits, GENERIC_READ) == NULL;
+                    m_line.byStopBits, Access(m_control)) == NULL;
+}
+
+void CBufferedCommPort::Send(const std::string& bytes)
+{
+    if (bytes.empty() || !IsOpen())
+        return;
+    if (m_strToSend.empty())
+        m_nSendBy = ::GetTickCount64() + 500;
+    m_strToSend += bytes;
+}
+
+DWORD CBufferedCommPort::TakeSendError()
+{
+    DWORD dwError = m_dwSendError;
+    m_dwSendError = 0;
+    return dwError;
+}
+
+void CBufferedCommPort::SendQueued()
+{
+    if (m_strToSend.empty())
+        return;
+    DWORD dwWritten = 0;
+    BOOL bWritten = ::WriteFile(m_hComm, m_strToSend.data(), (DWORD)m_strToSend.size(), &dwWritten, NULL);
+    DWORD dwError = bWritten ? ERROR_TIMEOUT : ::GetLastError();
+    m_strToSend.erase(0, dwWritten);
+    if (!m_strToSend.empty() && (!bWritten || ::GetTickCount64() >= m_nSendBy)) {
+        m_strToSend.clear();
+        m_dwSendError = dwError;
+    }
 }
 
 void CBufferedCommPort::Close()
 {
+    m_strToSend.clear();
     m_strRxBuffer.Empty();
     m_nWaited = 0;
     m_nQuietReads = 0;
@@ -308,6 +369,9 @@ ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, 
     m_bCut = false;
     if (!IsOpen())
         return READ_IDLE;
+    SendQueued();
+    if (IsSending())
+        dwWaitMs = 0;   // the rest goes at the next call, soon
     // A device sends a scan without a pause, but a USB adapter may hold bytes
     // back for 16 ms: the scan has ended once two reads in a row find the line
     // quiet.

@@ -5,6 +5,23 @@
 #include <string>
 #include "../fw/String.h"
 
+// What a line does beyond its character format; all off unless a device
+// needs it, since some devices reset when DTR changes.
+enum Handshake { HANDSHAKE_NONE, HANDSHAKE_RTSCTS, HANDSHAKE_XONXOFF };
+struct LineControl {
+    bool bRaiseDTR = false;   // DTR on while the port is open
+    bool bRaiseRTS = false;   // RTS on while the port is open (without the RTS/CTS handshake)
+    Handshake handshake = HANDSHAKE_NONE;
+    bool bWrites = false;     // the program sends the device commands: opened for writing too
+    bool operator==(const LineControl& o) const
+    {
+        return bRaiseDTR == o.bRaiseDTR && bRaiseRTS == o.bRaiseRTS && handshake == o.handshake && bWrites == o.bWrites;
+    }
+};
+// The handshake a text names ("", "RTS/CTS" or "XON/XOFF", any case); false
+// for any other text.
+bool HandshakeFromText(const CString& strText, Handshake& handshake);
+
 class CCommPort {
 public:
     CCommPort() = default;
@@ -27,6 +44,9 @@ public:
     // The system's error code for the last open that failed: why the line
     // was refused (ERROR_ACCESS_DENIED also where this program holds it).
     DWORD OpenError() const { return m_dwOpenError; }
+    // The modem lines, handshake and access of every open that follows.
+    void SetLineControl(const LineControl& control) { m_control = control; }
+    const LineControl& Control() const { return m_control; }
 
 protected:
     // Sets the line's read timeouts. A line that refuses them counts as gone:
@@ -40,6 +60,7 @@ protected:
     // Held while the port is open, because Wine does not refuse a second
     // handle to a serial device opened without sharing, as Windows does.
     HANDLE m_hClaim = NULL;
+    LineControl m_control;
 
 private:
     BOOL m_bDeviceGone = FALSE;
@@ -59,6 +80,10 @@ struct PortReads {
 };
 extern PortReads g_portReads;
 
+// The call that sets the line's state; tests see through it what a virtual
+// line cannot show, DTR and RTS.
+extern BOOL (WINAPI* g_pfnSetCommState)(HANDLE hFile, LPDCB pDcb);
+
 // What one call of ReadAvailable found on the line.
 enum ReadResult {
     READ_IDLE,       // nothing arrived
@@ -69,7 +94,8 @@ enum ReadResult {
 
 class CBufferedCommPort : public CCommPort {
 public:
-    // Opens the port for reading only.
+    // Opens the port for reading, and for writing where the line control
+    // says the program writes.
     BOOL OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
     // The same, showing nothing: what went wrong (kPortCannotBeOpened or
     // kLineSettingsNotSupported), NULL when open. The line is kept for Reopen
@@ -94,6 +120,16 @@ public:
     // buffer). The first bytes of a character that waits do not count: they
     // wait for the next poll.
     BOOL IsReceiving() const { return m_strRxBuffer.GetLength() > m_nWaited || m_bCut; }
+    // Queues bytes for the device. They go out at the start of the next
+    // ReadAvailable calls, between reads, each write giving up after 10 ms so
+    // that it holds nobody; what has not gone 500 ms after it was queued is
+    // given up, and TakeSendError says why.
+    void Send(const std::string& bytes);
+    bool IsSending() const { return !m_strToSend.empty(); }
+    // Why bytes were given up since the last call: the system's error, or
+    // ERROR_TIMEOUT for a line that took nothing (a handshake holding it);
+    // 0 when nothing was.
+    DWORD TakeSendError();
     // Drops what was gathered: it belongs to the line just closed.
     void Close() override;
 
@@ -108,6 +144,7 @@ private:
     // Hands back the first nLength bytes of the buffer, less the first bytes
     // of a character cut off there, which wait.
     void HandBack(int nLength, UINT nCodePage, std::wstring& scan);
+    void SendQueued();
 
     CString m_strRxBuffer;
     int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
@@ -115,6 +152,9 @@ private:
     DWORD m_dwArriving = 0;   // when the bytes gathered began to arrive
     bool m_bWaitTimeouts = false;   // the line's timeouts wait for a first byte
     bool m_bCut = false;   // the last call handed back a piece of what was still arriving
+    std::string m_strToSend;
+    ULONGLONG m_nSendBy = 0;   // when what is queued is given up
+    DWORD m_dwSendError = 0;
     struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; };
     LineSettings m_line = {};
 };

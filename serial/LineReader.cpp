@@ -8,15 +8,18 @@ static const DWORD kWaitMs = 500;
 // end: it is made again this often until the thread has ended.
 static const DWORD kCancelAgainMs = 10;
 
-CLineReader::CLineReader() : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL))
+CLineReader::CLineReader()
+    : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL)), m_hWake(::CreateEventA(NULL, FALSE, FALSE, NULL))
 {
 }
 
 CLineReader::~CLineReader()
 {
     Stop();
-    if (m_hStop != NULL)
-        ::CloseHandle(m_hStop);
+    for (HANDLE hEvent : { m_hStop, m_hWake }) {
+        if (hEvent != NULL)
+            ::CloseHandle(hEvent);
+    }
 }
 
 void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
@@ -26,8 +29,11 @@ void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
     m_pPort = &port;
     m_hWnd = hWnd;
     m_nMsg = nMsg;
-    // Without the event the thread could not be stopped: the poll reads instead.
-    if (m_hStop != NULL && ::ResetEvent(m_hStop))
+    m_toSend.clear();
+    m_dwSendError = 0;
+    // Without the events the thread could not be stopped or woken: the poll
+    // reads instead.
+    if (m_hStop != NULL && m_hWake != NULL && ::ResetEvent(m_hStop))
         m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
 }
 
@@ -45,6 +51,26 @@ std::deque<std::wstring> CLineReader::Stop()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bLost = false;
     return std::move(m_scans);
+}
+
+void CLineReader::Send(const std::string& bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_toSend += bytes;
+    }
+    ::SetEvent(m_hWake);
+    // On Windows a write waits for the read under way on the same handle.
+    if (m_hThread != NULL)
+        g_portReads.pfnCancelSynchronousIo(m_hThread);
+}
+
+DWORD CLineReader::TakeSendError()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DWORD dwError = m_dwSendError;
+    m_dwSendError = 0;
+    return dwError;
 }
 
 bool CLineReader::TakeScan(std::wstring& scan)
@@ -66,20 +92,29 @@ bool CLineReader::IsLost()
 DWORD WINAPI CLineReader::Run(LPVOID pThis)
 {
     CLineReader& reader = *(CLineReader*)pThis;
+    CBufferedCommPort& port = *reader.m_pPort;
     while (!reader.IsStopping()) {
+        {
+            std::lock_guard<std::mutex> lock(reader.m_mutex);
+            port.Send(reader.m_toSend);
+            reader.m_toSend.clear();
+        }
         std::wstring scan;
         ULONGLONG nStart = ::GetTickCount64();
-        ReadResult result = reader.m_pPort->ReadAvailable(scan, CP_ACP, kWaitMs);
-        if (result == READ_IDLE) {
+        ReadResult result = port.ReadAvailable(scan, CP_ACP, kWaitMs);
+        DWORD dwSendError = port.TakeSendError();
+        if (result == READ_IDLE && dwSendError == 0) {
             // A read that found nothing before its wait was over is a line
             // going away (a pty whose far end closed reads nothing at once),
-            // or a stop: the thread waits out the rest, as the poll would.
+            // a stop, or bytes to send: the thread waits out the rest, as
+            // the poll would, unless there is something to send.
             ULONGLONG nWaited = ::GetTickCount64() - nStart;
-            if (nWaited < kWaitMs)
-                ::WaitForSingleObject(reader.m_hStop, (DWORD)(kWaitMs - nWaited));
+            HANDLE events[2] = { reader.m_hStop, reader.m_hWake };
+            if (nWaited < kWaitMs && !port.IsSending())
+                ::WaitForMultipleObjects(2, events, FALSE, (DWORD)(kWaitMs - nWaited));
             continue;
         }
-        if (result == READ_ARRIVING)
+        if (result == READ_ARRIVING && dwSendError == 0)
             continue;
         if (result == READ_LOST && reader.IsStopping())
             break;   // whatever a driver answers a cancelled read, a stop is no loss
@@ -87,8 +122,10 @@ DWORD WINAPI CLineReader::Run(LPVOID pThis)
             std::lock_guard<std::mutex> lock(reader.m_mutex);
             if (result == READ_SCAN)
                 reader.m_scans.push_back(std::move(scan));
-            else
+            else if (result == READ_LOST)
                 reader.m_bLost = true;
+            if (dwSendError != 0)
+                reader.m_dwSendError = dwSendError;
         }
         ::PostMessageA(reader.m_hWnd, reader.m_nMsg, 0, 0);
         if (result == READ_LOST)

@@ -20,6 +20,12 @@ public:
     // and the loss, posts nMsg to hWnd. The port is the thread's until Stop.
     // Where no thread can be made, IsRunning stays false.
     void Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg);
+    // Bytes for the device: the thread sends them between its reads, and
+    // ends the read it waits in to send them now. A send given up posts nMsg.
+    void Send(const std::string& bytes);
+    // Why bytes for the device were given up since the last call, as the
+    // port's TakeSendError says; 0 when none were.
+    DWORD TakeSendError();
     // Ends the thread, at once even while it waits in a read, and hands back
     // the scans it read that nobody took yet, in order. A stop is never a
     // loss; a loss the thread saw is forgotten, and the port still tells it.
@@ -40,7 +46,10 @@ private:
     UINT m_nMsg = 0;
     HANDLE m_hThread = NULL;
     HANDLE m_hStop = NULL;   // set while the thread is to end
+    HANDLE m_hWake = NULL;   // set when there is something to send
     std::mutex m_mutex;   // guards what follows, shared with the thread
     std::deque<std::wstring> m_scans;
     bool m_bLost = false;
+    std::string m_toSend;
+    DWORD m_dwSendError = 0;
 };

@@ -16,4 +16,12 @@ struct RuleSettings {
     CString m_strReplace;       // a regular expression replaced throughout each value
     CString m_strReplaceWith;   // what each of its matches becomes: its $0 to $9, key names, fields
     CString m_strRepeatSeconds; // seconds within which a repeat is skipped; empty: however late
+    // Commands to the device and its modem lines, for devices that speak when asked
+    CString m_strOpenCommand;     // sent each time the port opens: characters and \r \n \t \e \xHH \\ escapes
+    CString m_strRequestCommand;  // sent to ask the device for a reading
+    CString m_strRequestHotkey;   // a system-wide key that sends the request while the port is open: F9, Ctrl+Shift+W
+    CString m_strRequestInterval; // milliseconds between requests while the port is open, 100 to 3600000
+    CString m_strRaiseDTR;        // "1": DTR on while the port is open
+    CString m_strRaiseRTS;        // "1": RTS on while the port is open
+    CString m_strHandshake;       // "RTS/CTS" or "XON/XOFF"; empty: none
 };

@@ -63,6 +63,13 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "ScanReplace", "", &RuleSettings::m_strReplace },
     { "ScanReplaceWith", "", &RuleSettings::m_strReplaceWith },
     { "ScanRepeatSeconds", "", &RuleSettings::m_strRepeatSeconds },
+    { "OpenCommand", "", &RuleSettings::m_strOpenCommand },
+    { "RequestCommand", "", &RuleSettings::m_strRequestCommand },
+    { "RequestHotkey", "", &RuleSettings::m_strRequestHotkey },
+    { "RequestInterval", "", &RuleSettings::m_strRequestInterval },
+    { "RaiseDTR", "", &RuleSettings::m_strRaiseDTR },
+    { "RaiseRTS", "", &RuleSettings::m_strRaiseRTS },
+    { "Handshake", "", &RuleSettings::m_strHandshake },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

@@ -477,3 +477,58 @@ TEST_F(EndToEnd, ADevicePresetChosenInTheDialogTypesTheScansOfThatDevice)
     sink.Activate();
     EXPECT_EQ(Scan(sink, "COM1", "\x02" "3C0012D6877F\x03", 11), L"0001234567\r");
 }
+
+namespace {
+// A balance that speaks only when asked: each request the program sent since
+// the last call is answered with the weight; how many there were.
+int AnswerRequests(const std::string& weight)
+{
+    std::string requests = VirtualLine::Received("COM1");
+    int n = 0;
+    for (size_t at = 0; (at = requests.find("SI\r\n", at)) != std::string::npos; at += 4, n++)
+        VirtualLine::Send("COM1", "S S " + weight + " g\r\n");
+    return n;
+}
+
+int AnswerFor(KeySink& sink, const std::string& weight, DWORD dwMs)
+{
+    int n = 0;
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < dwMs;) {
+        sink.Pump(20);
+        n += AnswerRequests(weight);
+    }
+    return n;
+}
+} // namespace
+
+// Polled every 500 ms, each stable weight is typed once; then, read by a
+// thread, asked with the hotkey pressed in the receiving window.
+TEST_F(EndToEnd, ABalanceThatSpeaksWhenAskedIsPolledAndAskedWithTheHotkey)
+{
+    for (auto value : { std::make_pair("ScanPattern", kDevicePresets[1].pszPattern), { "ScanSuffix", "{ENTER}" },
+                        { "ScanSkipRepeats", "1" }, { "ScanRepeatSeconds", "2" }, { "RequestCommand", "SI\\r\\n" },
+                        { "RequestInterval", "500" } })
+        Store::PutText(value.first, value.second, Store::USER);
+    {
+        Program p;
+        KeySink sink;
+        Open(p);
+        sink.Activate();
+        EXPECT_GE(AnswerFor(sink, "    100.00", 2500), 4);
+        AnswerFor(sink, "    250.50", 2000);
+        EXPECT_EQ(sink.text, L"100.00\r250.50\r");
+        p.Click(IDC_BTN_OPENCLOSE);
+    }
+    Store::PutText("RequestInterval", "", Store::USER);
+    Store::PutText("RequestHotkey", "F9", Store::USER);
+    Store::PutText("ScanAtOnce", "1", Store::USER);
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    EXPECT_EQ(AnswerFor(sink, "    300.00", 600), 0);   // nobody asked
+    keybd_event(VK_F9, 0, 0, 0);
+    keybd_event(VK_F9, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(AnswerFor(sink, "    300.00", 1500), 1);
+    EXPECT_EQ(sink.text, L"300.00\r");
+}

@@ -3,6 +3,7 @@
 // window. The display's X layout is the United States one here.
 #include <gtest/gtest.h>
 #include <thread>
+#include "../keys/Hotkey.h"
 #include "../keys/Keystrokes.h"
 #include "support/KeySink.h"
 #include "support/Recorders.h"
@@ -104,6 +105,27 @@ TEST(Translation, EveryCharacterEndsWithAllKeysReleased)
             EXPECT_EQ(events.back(), (KeyEvent{ VK_SHIFT, TRUE, 0 })) << c;
         }
         EXPECT_FALSE(events[events.size() / 2 - 1].bUp) << c;
+    }
+}
+
+TEST(HotkeyNames, ModifiersAndKeysInAnyCaseAndKeysThatTypeNeedCtrlAltOrWin)
+{
+    const struct { const char* text; UINT fsModifiers; UINT vk; } kTaken[] = {
+        { "F9", 0, VK_F9 }, { " ctrl + shift+w ", MOD_CONTROL | MOD_SHIFT, 'W' }, { "Win+Alt+F24", MOD_WIN | MOD_ALT, VK_F24 },
+        { "Shift+NumPad0", MOD_SHIFT, VK_NUMPAD0 }, { "Ctrl+Space", MOD_CONTROL, VK_SPACE }, { "PageDown", 0, VK_NEXT },
+    };
+    for (const auto& taken : kTaken) {
+        Hotkey hotkey;
+        CString strReason;
+        EXPECT_TRUE(ParseHotkey(taken.text, hotkey, strReason)) << taken.text;
+        EXPECT_EQ(hotkey.fsModifiers, taken.fsModifiers | MOD_NOREPEAT) << taken.text;
+        EXPECT_EQ(hotkey.vk, taken.vk) << taken.text;
+    }
+    for (const char* refused : { "", "F0", "F25", "Ctrl+", "Hyper+F1", "W", "Shift+7", "F9+Ctrl", "NumPad10" }) {
+        Hotkey hotkey;
+        CString strReason;
+        EXPECT_FALSE(ParseHotkey(refused, hotkey, strReason)) << refused;
+        EXPECT_FALSE(strReason.IsEmpty()) << refused;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "../app/CommandLine.h"
 #include "../events/EventLog.h"
+#include "../fw/MessageBox.h"
 #include "../res/resource.h"
 #include "../serial/CommPort.h"
 #include "../settings/Profiles.h"

@@ -108,6 +108,30 @@ const DeviceCase kDeviceCases[] = {
     { "a replace with a group its pattern lacks: the replace is off", nullptr,
       { "", "", "", "", "", "", "", "", "\\.", "$1" }, { { 0, L"1.2" } }, L"1.2",
       "Replace with: there is no group $1" },
+    { "A&D: the comparator's header", "Scale: A&D (ST,+00123.45  g)", {},
+      { { 0, L"ST,OK,+00012.50  g\r\nST,HI,-00001.00  g\r\n" } }, L"12.50\r-1.00\r", "" },
+    { "SBI: a code of six characters, the sign straight after it", "Scale: Sartorius SBI", {},
+      { { 0, L"Diff.1-     7.50 g  \r\n" } }, L"-7.50\r", "" },
+    { "Toledo: a checksum before the next STX; a weight expanded tenfold left out",
+      "Scale: Toledo continuous output, two decimals", {},
+      { { 0, L"\x02" L"40 001234000000\r[\x02" L"40 004321000000\r\x02" L"400001111000000\r" } }, L"12.34\r43.21\r",
+      "" },
+    { "GS1: EAN's and DotCode's identifiers", "Barcode: GS1, GS as Tab", {},
+      { { 0, L"]E04006381333931\r]J10109501101530003\r" } }, L"4006381333931\r0109501101530003\r", "" },
+    { "NMEA: GLONASS's fix; an estimated one left out", "GPS: NMEA position", {},
+      { { 0, L"$GLGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
+             L"$GNGGA,123520,4808.000,N,01131.000,E,6,08,0.9,545.4,M,46.9,M,,*47\r\n" } },
+      L"4807.038 N\t01131.000 E\r", "" },
+    { "MT-SICS asked: SI's dynamic weight left out", "Scale: Mettler Toledo MT-SICS, asked (SI)", {},
+      { { 0, L"S D     100.02 g\r\nS S     100.00 g\r\n" } }, L"100.00\r", "" },
+    { "Sartorius asked", "Scale: Sartorius SBI, asked (Esc P)", {}, { { 0, L"+    250.10 g  \r\n" } }, L"250.10\r", "" },
+    { "A&D asked", "Scale: A&D, asked (Q)", {}, { { 0, L"ST,+00012.34  g\r\n" } }, L"12.34\r", "" },
+    { "NCI asked: the weight's line, not its status", "Scale: NCI protocol, asked (W)", {},
+      { { 0, L"\n0001.23lb\r\n00\r\x03\n-000.50kg\r\n00\r\x03" } }, L"1.23\r-0.50\r", "" },
+    { "Toledo 8213 asked: in motion a status instead", "Scale: Toledo 8213/8217, asked (W)", {},
+      { { 0, L"\x02" L"012.50\r\x02?B\r" } }, L"12.50\r", "" },
+    { "$ ends a frame before its ETX", nullptr, { "", "{ENTER}", "^\\x02(\\d+)$" }, { { 0, L"\x02" L"123\x03\x02" L"45\x03" } },
+      L"123\r45\r", "" },
     { "a repeat window of 0 seconds: off, and skipping repeats with it", nullptr,
       { "", "", "", "", "1", "", "", "", "", "", "0" }, { { 0, L"7" }, { 99000, L"7" } }, L"77",
       "Repeats within: it must be a whole number of seconds from 1 to 86400; repeats are not skipped." },
@@ -165,6 +189,18 @@ TEST(ScanRules, EachRowTypesWhatItsRulesMakeOfItsScans)
         for (const std::wstring& scan : c.scans)
             typed += rules.Apply(scan, memory, 0);
         EXPECT_EQ(typed, c.typed);
+    }
+}
+
+TEST(ScanRules, CommandsAreTheirCharactersAndTheEscapesOfPatterns)
+{
+    std::string bytes;
+    CString strReason;
+    EXPECT_TRUE(ParseCommand("\\eP\\r\\n S\\tI\\x02\\xfF\\\\x", bytes, strReason));
+    EXPECT_EQ(bytes, "\x1BP\r\n S\tI\x02\xFF\\x");
+    for (const char* refused : { "SI\\", "\\q", "\\x4", "\\xG1", "\\R" }) {
+        EXPECT_FALSE(ParseCommand(refused, bytes, strReason)) << refused;
+        EXPECT_NE(std::string(strReason).find("\\"), std::string::npos) << refused;
     }
 }
 

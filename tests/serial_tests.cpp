@@ -366,6 +366,57 @@ TEST_F(SerialLine, AFailedReadIsAcknowledgedAndOnlyAGoneDeviceLosesThePort)
     EXPECT_FALSE(port.IsLost());
 }
 
+namespace {
+DCB g_lineState;
+BOOL WINAPI RecordLineState(HANDLE hFile, LPDCB pDcb)
+{
+    g_lineState = *pDcb;
+    return SetCommState(hFile, pDcb);
+}
+} // namespace
+
+// A device that speaks only when asked, on the modem lines and handshake it
+// needs: a pty shows the handshake; DTR and RTS only the state set shows.
+TEST_F(SerialLine, ADeviceIsAskedBetweenReadsOnTheLineStateItNeeds)
+{
+    g_pfnSetCommState = RecordLineState;
+    CBufferedCommPort port;
+    LineControl control;
+    control.bRaiseDTR = control.bWrites = true;
+    control.handshake = HANDSHAKE_RTSCTS;
+    port.SetLineControl(control);
+    ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    EXPECT_EQ(g_lineState.fDtrControl, (DWORD)DTR_CONTROL_ENABLE);
+    EXPECT_EQ(g_lineState.fRtsControl, (DWORD)RTS_CONTROL_HANDSHAKE);
+    EXPECT_EQ(VirtualLine::Settings("COM1")["crtscts"], "1");
+    VirtualLine::Received("COM1");
+    port.Send("SI\r\n");
+    std::wstring scan;
+    EXPECT_EQ(port.ReadAvailable(scan), READ_IDLE);
+    EXPECT_EQ(VirtualLine::Received("COM1"), "SI\r\n");
+    Send("S S     100.00 g\r\n");
+    EXPECT_EQ(ReadScans(port), std::vector<std::wstring>{ L"S S     100.00 g\r\n" });
+
+    control.bRaiseDTR = false;
+    control.bRaiseRTS = true;
+    control.handshake = HANDSHAKE_XONXOFF;
+    port.SetLineControl(control);
+    ASSERT_TRUE(port.Reopen());
+    g_pfnSetCommState = SetCommState;
+    EXPECT_EQ(g_lineState.fDtrControl, (DWORD)DTR_CONTROL_DISABLE);
+    EXPECT_EQ(g_lineState.fRtsControl, (DWORD)RTS_CONTROL_ENABLE);
+    auto settings = VirtualLine::Settings("COM1");
+    EXPECT_EQ(settings["crtscts"] + settings["ixon"] + settings["ixoff"], "011");
+
+    // Without a command the port is read-only: what is sent anyway is refused at once.
+    port.SetLineControl(LineControl());
+    ASSERT_TRUE(port.Reopen());
+    port.Send("SI\r\n");
+    port.ReadAvailable(scan);
+    EXPECT_EQ(port.TakeSendError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(port.IsSending());
+}
+
 TEST_F(SerialLine, ALineThatRefusesItsTimeoutsIsLostUnread)
 {
     CBufferedCommPort port;

@@ -38,13 +38,14 @@ Six Settings(std::vector<std::string> texts)
 
 const std::vector<std::string> kDefaults = { "COM 1", "9600", "8", "None", "1", "None" };
 
-// The system's text for an error, as the program's box shows it.
+// The system's text for an error, as the program's box shows it: without its line end.
 std::string SystemText(DWORD dwError)
 {
     char text[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError,
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, NULL);
-    return text;
+    std::string line = text;
+    return line.substr(0, line.find_last_not_of("\r\n") + 1);
 }
 
 class SettingsStore : public ClearedStore {
@@ -235,7 +236,7 @@ TEST_F(SettingsStore, RulesLoadValueByValueAnEmptyOneIsTakenAndLineSavesLeaveThe
     SaveRuleSettings(rules);
     EXPECT_EQ(Store::Read()["ScanPattern"].bytes, std::string("\\d+", 4));
     EXPECT_TRUE(Store::Read(Store::USER).empty());
-    EXPECT_EQ(Store::Read().size(), 17u);
+    EXPECT_EQ(Store::Read().size(), 24u);
 }
 
 static LONG WINAPI RefuseParity(HKEY hKey, LPCSTR pszName, DWORD dwReserved, DWORD dwType, const BYTE* pData, DWORD cb)

@@ -310,6 +310,28 @@ void IdleCpu(Program& p, KeySink& sink, int nSeconds)
     printf("\n    (the time the scheduler ran each one's threads)\n");
 }
 
+// A device pulled out: the processor time the program spends from the moment
+// its line went until the window shows it lost, and back once it returns.
+void LineGoes(Program& p, KeySink& sink)
+{
+    double before = p.CpuMs(), start = Now();
+    VirtualLine::Drop("COM1");
+    bool bLost = false;
+    while (!(bLost = p.Text(IDC_LABEL_STATUS) == "Port Status: Lost") && Now() - start < 10000)
+        sink.Pump(5);
+    double ms = Now() - start, used = p.CpuMs() - before;
+    VirtualLine::Restore("COM1");
+    if (!bLost) {
+        printf("  a line that goes: not shown lost within 10 s\n");
+        return;
+    }
+    printf("  a line that goes: shown lost after %.0f ms, the program's processor time meanwhile %.0f ms\n", ms,
+           used);
+    start = Now();
+    while (p.Text(IDC_LABEL_STATUS) != "Port Status: Open" && Now() - start < 10000)
+        sink.Pump(50);
+}
+
 // What an earlier part left on the line, in its buffers, is gone: a stream
 // the program fell behind on would otherwise be typed into the next part.
 void EmptyLine()
@@ -376,6 +398,7 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
             SplitScans(s.sink, 20, 600, 600, kMsPerByte115200, 115200);
             if (nIdleSeconds > 0)
                 IdleCpu(s.p, s.sink, nIdleSeconds);
+            LineGoes(s.p, s.sink);
             s.Reopen();
             Rate(s.sink, kMsPerByte9600, 9600, 8);
             s.Reopen();

@@ -2,7 +2,7 @@
 #include "../fw/Menu.h"
 #include "../res/resource.h"
 
-UINT TrackTrayMenu(HWND hWnd, bool bPortOpen)
+UINT TrackTrayMenu(HWND hWnd, bool bPortOpen, bool bCanAsk)
 {
     CMenu menu;
     menu.LoadMenu(IDR_TRAYMENU);
@@ -14,6 +14,8 @@ UINT TrackTrayMenu(HWND hWnd, bool bPortOpen)
     ::SetForegroundWindow(hWnd);
     ::ModifyMenuA(hPopup, ID_TRAY_OPENPORT, MF_BYCOMMAND | MF_STRING, ID_TRAY_OPENPORT,
                   bPortOpen ? "Close Port" : "Open Port");
+    if (bCanAsk)
+        ::InsertMenuA(hPopup, ID_TRAY_OPENPORT, MF_BYCOMMAND | MF_STRING, ID_TRAY_ASK, "Request a Reading");
     UINT nCmd = (UINT)::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON | TPM_RETURNCMD, pt.x, pt.y, 0, hWnd, NULL);
     // Without a message after it, the menu can vanish at once the next time.
     ::PostMessageA(hWnd, WM_NULL, 0, 0);

@@ -73,7 +73,7 @@ LRESULT CWedgeDlg::OnTrayNotify(WPARAM, LPARAM lParam)
         ShowFromTray();
     } else if (lParam == WM_RBUTTONDOWN) {
         // The pick goes through the message table, as a menu's command does.
-        UINT nCmd = TrackTrayMenu(m_hWnd, m_portState != PORT_CLOSED);
+        UINT nCmd = TrackTrayMenu(m_hWnd, m_portState != PORT_CLOSED, m_portState == PORT_OPEN && m_asker.CanAsk());
         if (nCmd != 0)
             PostMessage(WM_COMMAND, nCmd);
     }

@@ -133,6 +133,8 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     if (!bBaudRate || !bDataBits || !bParity || !bStopBits)
         return;
     CString strDevice = PortDeviceName(m_settings.m_strPort);
+    CString strOff = m_asker.TakeSettings(m_ruleSettings);
+    m_port.SetLineControl(m_asker.Control());
     PortState state = PORT_OPEN;
     if (!bAtStart) {
         if (!m_port.OpenPort(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
@@ -165,13 +167,17 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     // window then hides as soon as the icon is there.
     m_bHideWithTrayIcon = !HideIntoTray() && bAtStart;
     StartReading();
+    if (state == PORT_OPEN)
+        SendToDevice(m_asker.OpenCommand());
+    strOff += m_asker.Start(m_hWnd);
     // Last, so that the port runs while the box waits for somebody.
-    TakeRules("These stored scan rules do not hold and are off:\n");
+    TakeRules("These stored scan rules do not hold and are off:\n", strOff);
 }
 
 void CWedgeDlg::ClosePort()
 {
     m_reader.Stop();   // what it read and nobody took goes with the port
+    m_asker.Stop();
     m_port.Close();
     m_bHideWithTrayIcon = false;
     m_typer.Stop();
@@ -201,6 +207,7 @@ void CWedgeDlg::FindLostPort()
         ShowPortState(PORT_OPEN);
         ReportPortEvent(EVENT_PORT_BACK, m_settings.m_strPort);
         StartReading();
+        SendToDevice(m_asker.OpenCommand());   // a device that comes back is greeted again
     }
 }
 

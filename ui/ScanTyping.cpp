@@ -6,10 +6,12 @@
 #include "../fw/MessageBox.h"
 #include "../settings/Settings.h"
 
-// The rules from their texts; a box says which do not hold, and those are off.
-void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty)
+// The rules from their texts; a box says which do not hold, and those are
+// off, with the other settings that are off for the reasons given.
+void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
 {
     CString strReasons = m_typer.TakeRules(m_ruleSettings);
+    strReasons += strOthersOff;
     if (!strReasons.IsEmpty()) {
         ReportPortEvent(EVENT_RULES_OFF, m_settings.m_strPort, strReasons);
         CString strText = pszWhenFaulty;
@@ -29,13 +31,17 @@ void CWedgeDlg::OnScanRules()
     m_ruleSettings = dlg.Settings();
     TakePolicyRules(m_ruleSettings);
     SaveRuleSettings(m_ruleSettings);
-    TakeRules("");   // the dialog let only rules that hold end it
+    // The dialog let only texts that hold end it: what is left is a hotkey
+    // another program holds.
+    CString strOff = m_portState != PORT_CLOSED ? StartAsking() : CString();
+    TakeRules("", strOff);
     if (m_portState == PORT_OPEN)
         StartReading();   // ScanAtOnce may have changed
 }
 
 void CWedgeDlg::TakeScan(const std::wstring& scan)
 {
+    HeardDevice();
     if (m_pRulesDlg != NULL && !scan.empty())
         m_pRulesDlg->ShowScan(scan);
     m_strLastScan = CString(m_typer.Type(scan));

@@ -29,6 +29,8 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
             ReadScan();
     } else if (nIDEvent == KEY_PACE_TIMER) {
         m_typer.TypeNextKey();
+    } else if (nIDEvent == REQUEST_TIMER) {
+        AskDevice();
     }
     Default();
 }
@@ -45,12 +47,15 @@ void CWedgeDlg::ReadScan()
         if (::GetTickCount() - dwStart >= kReadOnMs)
             break;
     }
+    if (DWORD dwError = m_port.TakeSendError())
+        ShowSendFailure(dwError);
     if (result == READ_SCAN)
         TakeScan(scan);
     else if (result == READ_LOST)
         LosePort();
-    // A stream goes on after its piece.
-    if (m_port.IsReceiving())
+    // A stream goes on after its piece; what is still to be sent goes, and
+    // the reply to a request is read as soon as it has arrived.
+    if (m_port.IsReceiving() || m_port.IsSending() || (m_port.IsOpen() && m_asker.IsAwaitingReply()))
         SetTimer(READ_ON_TIMER, USER_TIMER_MINIMUM);
 }
 
@@ -68,6 +73,8 @@ void CWedgeDlg::StartReading()
 LRESULT CWedgeDlg::OnLineRead(WPARAM, LPARAM)
 {
     std::wstring scan;
+    if (DWORD dwError = m_reader.TakeSendError())
+        ShowSendFailure(dwError);
     while (m_reader.TakeScan(scan))
         TakeScan(scan);
     if (m_reader.IsLost())

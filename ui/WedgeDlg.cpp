@@ -22,6 +22,8 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     CommandEntry(ID_START_OPTIONS, &CWedgeDlg::OnStartOptions),
     MsgEntry(WM_LINEREAD, &CWedgeDlg::OnLineRead),
     RegisteredMsgEntry(&WM_PROFILESTART, &CWedgeDlg::OnProfileStart),
+    MsgEntry(WM_HOTKEY, &CWedgeDlg::OnHotKey),
+    CommandEntry(ID_TRAY_ASK, &CWedgeDlg::AskDevice),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 

@@ -3,6 +3,7 @@
 #pragma once
 #include "../fw/Controls.h"
 #include "../fw/Dialog.h"
+#include "../ask/DeviceAsker.h"
 #include "../look/TransparentStatic.h"
 #include "../scan/ScanTyper.h"
 #include "../serial/CommPort.h"
@@ -15,7 +16,9 @@ class CScanRulesDlg;
 // The read-on timer ticks once, to read on a scan still arriving; the key
 // pace timer types one character a tick at the key delay. Id 3 is left
 // unused: tests post it as the tick of no timer.
-enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5 };
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5, REQUEST_TIMER = 6 };
+// The hotkey that asks the device for a reading.
+enum { REQUEST_HOTKEY = 1 };
 
 // What the line reader posts for each scan it read, and for a line lost.
 const UINT WM_LINEREAD = WM_APP + 1001;
@@ -87,6 +90,7 @@ private:
     CScanTyper m_typer { KEY_PACE_TIMER };   // its rules taken when the port opens and on the dialog's OK
     CLineReader m_reader;               // with ScanAtOnce, reads the open port in place of the poll
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
+    CDeviceAsker m_asker { REQUEST_HOTKEY, REQUEST_TIMER };   // what is sent to the device, and when
 
     // Initialisation
     void FillLists();
@@ -111,9 +115,16 @@ private:
     void ReadScan();
     void StartReading();
     LRESULT OnLineRead(WPARAM wParam, LPARAM lParam);
+    // Commands to the device (ui/DeviceAsking.cpp)
+    CString StartAsking();
+    void AskDevice();
+    void SendToDevice(const std::string& bytes);
+    void ShowSendFailure(DWORD dwError);
+    void HeardDevice();
+    LRESULT OnHotKey(WPARAM wParam, LPARAM lParam);
     // Scans and their rules
     void OnScanRules();
-    void TakeRules(LPCSTR pszWhenFaulty);
+    void TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff = CString());
     void TakeScan(const std::wstring& scan);
     // Profiles (ui/Profiles.cpp)
     LRESULT OnProfileStart(WPARAM wParam, LPARAM lParam);

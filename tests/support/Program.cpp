@@ -86,23 +86,39 @@ std::string EnvironmentEntry(const std::string& env, const std::string& name)
     return "";
 }
 
+// The user and system time of a stat file, in ms: in steps of 10 ms.
+double StatCpuMs(const std::string& stat)
+{
+    size_t at = stat.rfind(')');
+    unsigned long long utime = 0, stime = 0;
+    if (at == std::string::npos ||
+        sscanf(stat.c_str() + at + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2)
+        return 0;
+    return (utime + stime) * 10.0;
+}
+
 // The time the scheduler has run each thread of the process, to the
 // nanosecond (the first field of its schedstat), summed. The user and system
 // times of its stat come in steps of 10 ms, too coarse for a process that
-// wakes a few times a second for a fraction of a millisecond.
+// wakes a few times a second for a fraction of a millisecond; but threads
+// that have ended are only there, as what the process's stat has more than
+// its threads' together.
 double ThreadsCpuMs(const std::string& dir)
 {
     WIN32_FIND_DATAA found;
     HANDLE hFind = FindFirstFileA(("Z:" + dir + "\\task\\*").c_str(), &found);
     if (hFind == INVALID_HANDLE_VALUE)
         return -1;
-    double ms = 0;
+    double ms = 0, statMs = 0;
     do {
-        if (isdigit((unsigned char)found.cFileName[0]))
-            ms += strtoull(UnixFile(dir + "\\task\\" + found.cFileName + "\\schedstat").c_str(), NULL, 10) / 1e6;
+        if (!isdigit((unsigned char)found.cFileName[0]))
+            continue;
+        std::string task = dir + "\\task\\" + found.cFileName;
+        ms += strtoull(UnixFile(task + "\\schedstat").c_str(), NULL, 10) / 1e6;
+        statMs += StatCpuMs(UnixFile(task + "\\stat"));
     } while (FindNextFileA(hFind, &found));
     FindClose(hFind);
-    return ms;
+    return ms + std::max(0.0, StatCpuMs(UnixFile(dir + "\\stat")) - statMs);
 }
 
 } // namespace

@@ -48,6 +48,16 @@ VirtualLine::Sent VirtualLine::Send(const std::string& port, const std::string& 
     return { nTaken, ms };
 }
 
+std::string VirtualLine::Received(const std::string& port)
+{
+    std::string reply = Request("READFAR " + port), bytes;
+    if (reply.compare(0, 2, "OK") != 0)
+        throw std::runtime_error("virtual line read failed: " + reply);
+    for (size_t i = 3; i + 1 < reply.size(); i += 2)
+        bytes += (char)strtoul(reply.substr(i, 2).c_str(), NULL, 16);
+    return bytes;
+}
+
 std::string VirtualLine::Burst(size_t nBytes)
 {
     static const char kChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";

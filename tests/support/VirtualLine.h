@@ -12,6 +12,8 @@ struct Sent { size_t nBytes; double ms; };
 // With msPerByte, each at that pace, as on a real line, where the device does
 // not wait for a full line: what the line cannot hold is lost.
 Sent Send(const std::string& port, const std::string& bytes, double msPerByte = 0);
+// What the program sent the device since the last call.
+std::string Received(const std::string& port);
 // nBytes of digits and letters, each typed by one key (with Shift at most).
 std::string Burst(size_t nBytes);
 // The settings of the port's tty: speed, csize, parenb, parodd, cmspar,
