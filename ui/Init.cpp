@@ -84,8 +84,11 @@ void CWedgeDlg::CreateTrayIcon()
     // program still starts on Vista.
     auto pfnChangeFilter = (BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT))::GetProcAddress(
         ::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
-    if (pfnChangeFilter != NULL)
+    if (pfnChangeFilter != NULL) {
         pfnChangeFilter(m_hWnd, WM_TASKBARCREATED, MSGFLT_ALLOW, NULL);
+        // So does a second start of its profile, which is not elevated.
+        pfnChangeFilter(m_hWnd, WM_PROFILESTART, MSGFLT_ALLOW, NULL);
+    }
     m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, m_pIconSet);
     m_bHidden = TRUE;
 }

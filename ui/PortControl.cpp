@@ -1,8 +1,8 @@
 // The one command that opens and closes the port, and what each state shows.
 #include "WedgeDlg.h"
+#include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
 #include "../res/resource.h"
-#include "../events/EventLog.h"
 #include "../settings/Profiles.h"
 #include "../settings/Settings.h"
 #include "../tray/TrayIcon.h"
