@@ -186,7 +186,7 @@ BOOL CCommPort::SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs)
     COMMTIMEOUTS timeouts = { dwIntervalMs, 0, dwTotalMs, 0, 10 };
     if (g_portReads.pfnSetCommTimeouts(m_hComm, &timeouts))
         return TRUE;
-    m_bDeviceGone = TRUE;
+    m_bDeviceGone = ::GetLastError() != ERROR_OPERATION_ABORTED;   // a cancel is no loss
     return FALSE;
 }
 
@@ -263,8 +263,10 @@ void CBufferedCommPort::SendQueued()
     DWORD dwWritten = 0;
     BOOL bWritten = ::WriteFile(m_hComm, m_strToSend.data(), (DWORD)m_strToSend.size(), &dwWritten, NULL);
     DWORD dwError = bWritten ? ERROR_TIMEOUT : ::GetLastError();
+    // A write the line reader's cancel ended goes on at the next call.
+    bool bRefused = !bWritten && dwError != ERROR_OPERATION_ABORTED;
     m_strToSend.erase(0, dwWritten);
-    if (!m_strToSend.empty() && (!bWritten || ::GetTickCount64() >= m_nSendBy)) {
+    if (!m_strToSend.empty() && (bRefused || ::GetTickCount64() >= m_nSendBy)) {
         m_strToSend.clear();
         m_dwSendError = dwError;
     }

@@ -171,6 +171,28 @@ LONG LongestPause(const std::vector<KeySink::Event>& events)
     return pause;
 }
 
+// Sends the scan and notes the ms until its last key came, if it came whole.
+void TimeScan(KeySink& sink, const std::string& scan, std::vector<double>& ms)
+{
+    sink.text.clear();
+    VirtualLine::Send("COM1", scan);
+    double sent = Now();
+    if (sink.WaitForChars(scan.size(), 5000))
+        ms.push_back(Now() - sent);
+}
+
+void PrintLatency(const char* pszWhat, const std::vector<double>& ms, int nScans, size_t nBytes)
+{
+    printf("  %s, last byte written to last key received, %d scans of %u bytes:\n", pszWhat, nScans,
+           (unsigned)nBytes);
+    if (!ms.empty())
+        printf("    min %.0f ms, median %.0f ms, 95th percentile %.0f ms, max %.0f ms\n",
+               *std::min_element(ms.begin(), ms.end()), Percentile(ms, 50), Percentile(ms, 95),
+               *std::max_element(ms.begin(), ms.end()));
+    if (ms.size() < (size_t)nScans)
+        printf("    scans not typed whole within 5 s: %d\n", nScans - (int)ms.size());
+}
+
 void Latency(KeySink& sink, int nScans)
 {
     const std::string scan = "4006381333931\r";   // EAN-13 and CR: 14 keys
@@ -179,20 +201,24 @@ void Latency(KeySink& sink, int nScans)
     for (int i = 0; i < nScans; i++) {
         // arrive at every phase of the 300 ms poll
         Sleep(50 + rand() % 300);
-        sink.text.clear();
-        VirtualLine::Send("COM1", scan);
-        double sent = Now();
-        if (sink.WaitForChars(scan.size(), 5000))
-            ms.push_back(Now() - sent);
+        TimeScan(sink, scan, ms);
     }
-    printf("  latency, last byte written to last key received, %d scans of %u bytes:\n",
-           nScans, (unsigned)scan.size());
-    if (!ms.empty())
-        printf("    min %.0f ms, median %.0f ms, 95th percentile %.0f ms, max %.0f ms\n",
-               *std::min_element(ms.begin(), ms.end()), Percentile(ms, 50), Percentile(ms, 95),
-               *std::max_element(ms.begin(), ms.end()));
-    if (ms.size() < (size_t)nScans)
-        printf("    scans not typed whole within 5 s: %d\n", nScans - (int)ms.size());
+    PrintLatency("latency", ms, nScans, scan.size());
+}
+
+// A balance that speaks only when asked, every 300 ms: its reply comes as
+// soon as a request is there, and is timed as a scan is.
+void Replies(KeySink& sink, int nReplies)
+{
+    const std::string reply = "S S     100.00 g\r";
+    std::vector<double> ms;
+    VirtualLine::Received("COM1");
+    for (int i = 0; i < nReplies; i++) {
+        for (double asked = Now(); VirtualLine::Received("COM1").empty() && Now() - asked < 2000;)
+            sink.Pump(1);
+        TimeScan(sink, reply, ms);
+    }
+    PrintLatency("a reply to a request", ms, nReplies, reply.size());
 }
 
 // Scans of nMin to nMax bytes sent at a line's pace, at random phases of the
@@ -475,6 +501,10 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
         {
             Session s(bAtOnce, { { "ScanPattern", "^ST,GS,[+-]0*(\\d+\\.\\d+)kg$" }, { "ScanSuffix", "{ENTER}" } });
             Weights(s.sink, 120);
+        }
+        {
+            Session s(bAtOnce, { { "RequestCommand", "SI\\r\\n" }, { "RequestInterval", "300" } });
+            Replies(s.sink, nScans);
         }
         TwoDevices(bAtOnce, 8);
     } catch (const std::exception& e) {

@@ -211,56 +211,43 @@ DesktopStandIn::~DesktopStandIn()
     g_pDesktop = NULL;
 }
 
+PortReadsStandIn::PortReadsStandIn()
+{
+    g_realPortReads = g_portReads;
+}
+
+PortReadsStandIn::~PortReadsStandIn()
+{
+    g_portReads = g_realPortReads;
+}
+
 FailingReads::FailingReads(DWORD dwError) : error(dwError)
 {
     g_pReads = this;
-    g_realPortReads = g_portReads;
     g_portReads.pfnReadFile = FailRead;
     g_portReads.pfnClearCommError = CountClear;
-}
-
-FailingReads::~FailingReads()
-{
-    g_portReads = g_realPortReads;
-    g_pReads = NULL;
 }
 
 CancelledReads::CancelledReads() : hCancel(CreateEventA(NULL, FALSE, FALSE, NULL))
 {
     g_pCancelled = this;
-    g_realPortReads = g_portReads;
     g_portReads.pfnReadFile = WaitForCancel;
     g_portReads.pfnCancelSynchronousIo = CancelRead;
 }
 
 CancelledReads::~CancelledReads()
 {
-    g_portReads = g_realPortReads;
-    g_pCancelled = NULL;
     CloseHandle(hCancel);
 }
 
 RefusedTimeouts::RefusedTimeouts()
 {
     g_pRefused = this;
-    g_realPortReads = g_portReads;
     g_portReads.pfnReadFile = CountRead;
     g_portReads.pfnSetCommTimeouts = RefuseTimeouts;
 }
 
-RefusedTimeouts::~RefusedTimeouts()
-{
-    g_portReads = g_realPortReads;
-    g_pRefused = NULL;
-}
-
 SlowReads::SlowReads()
 {
-    g_realPortReads = g_portReads;
     g_portReads.pfnReadFile = ReadTwoBytes;
-}
-
-SlowReads::~SlowReads()
-{
-    g_portReads = g_realPortReads;
 }

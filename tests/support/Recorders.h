@@ -74,12 +74,18 @@ public:
     std::vector<UINT> calls;
 };
 
+// Stand-ins for the port's driver calls, for the scope of one of these.
+class PortReadsStandIn {
+protected:
+    PortReadsStandIn();
+    ~PortReadsStandIn();
+};
+
 // Port reads that fail with the error given, as a driver's do once its device
 // is gone; counts the error reports asked for after them.
-class FailingReads {
+class FailingReads : PortReadsStandIn {
 public:
     explicit FailingReads(DWORD dwError);
-    ~FailingReads();
     DWORD error;
     int nClears = 0;
 };
@@ -88,7 +94,7 @@ public:
 // cancelled and then fail as Windows fails a cancelled read; a cancel with no
 // read under way finds nothing, as on Windows. A read nobody cancels ends
 // empty after five seconds, counted.
-class CancelledReads {
+class CancelledReads : PortReadsStandIn {
 public:
     CancelledReads();
     ~CancelledReads();
@@ -99,13 +105,12 @@ public:
 };
 
 // A line that refuses the timeouts it is given; counts the reads made anyway.
-class RefusedTimeouts {
+class RefusedTimeouts : PortReadsStandIn {
 public:
     RefusedTimeouts();
-    ~RefusedTimeouts();
     int nReads = 0;
 };
 
 // Port reads of at most two bytes, each 10 ms after the last: a line on which
 // a scan is still arriving while it is read.
-struct SlowReads { SlowReads(); ~SlowReads(); };
+struct SlowReads : PortReadsStandIn { SlowReads(); };
