@@ -25,10 +25,6 @@ EventRecorder* g_pEvents = NULL;
 BOOL WINAPI RecordEvent(HANDLE, WORD wType, WORD, DWORD dwId, PSID, WORD wStrings, DWORD, LPCSTR* ppsz, LPVOID)
 {
     g_pEvents->entries.push_back({ wType, dwId, wStrings > 0 ? ppsz[0] : "" });
-    if (g_pEvents->bRefuse) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     return TRUE;
 }
 

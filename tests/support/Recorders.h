@@ -38,15 +38,13 @@ public:
     std::vector<UINT> beeps;
 };
 
-// The event log's entries, which Wine's log does not keep; with bRefuse, a
-// log that refuses every write (the entries are still recorded).
+// The event log's entries, which Wine's log does not keep.
 class EventRecorder {
 public:
     EventRecorder();
     ~EventRecorder();
     struct Entry { WORD wType; DWORD dwId; std::string text; };
     std::vector<Entry> entries;
-    bool bRefuse = false;
 
 private:
     decltype(g_pfnReportEvent) m_pfnReal;
