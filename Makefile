@@ -1,8 +1,10 @@
-# make test: install what is missing, build (64-bit, and the compile-only
-# 32-bit build), run every test under Wine.  make run: start the program.
+# make deps (as root): install what the build needs.  make test: check for
+# it, build (64-bit, and the compile-only 32-bit build), run every test under
+# Wine.  make run: start the program.
 # make bench: measure the program end to end and print the figures.
 # make dist: the MSIs, the zip, the policy templates and their SHA-256 list,
-# in dist/; signed with SIGN_CERT=cert.pem SIGN_KEY=key.pem.
+# in dist/; signed with SIGN_CERT=cert.pem SIGN_KEY=key.pem, and time-stamped
+# with SIGN_TIMESTAMP=URL of a time-stamp server.
 BUILD ?= build
 BUILD32 ?= build-i686
 # The output says what is built, how big the program is and how the tests
@@ -48,7 +50,7 @@ dist: $(BUILD)/CMakeCache.txt $(BUILD32)/CMakeCache.txt
 	@cmake --build $(BUILD) -j2 --target VimoBrindleQV
 	@cmake --build $(BUILD32) -j2 --target VimoBrindleQV
 	@install/dist.py dist x64=$(BUILD)/VimoBrindleQV.exe x86=$(BUILD32)/VimoBrindleQV.exe \
-		--cert "$(SIGN_CERT)" --key "$(SIGN_KEY)"
+		--cert "$(SIGN_CERT)" --key "$(SIGN_KEY)" --timestamp "$(SIGN_TIMESTAMP)"
 
 clean:
 	rm -rf $(BUILD) $(BUILD32) dist

@@ -2,8 +2,10 @@
 """Builds what is handed out to Windows users into OUT: an MSI per build, a zip
 of the executables with the README, the policy templates and a SHA-256 list.
 With a certificate and its key, the executables are signed before they are
-packed and each MSI after its last edit."""
+packed and each MSI after its last edit, and time-stamped where a time-stamp
+server is given."""
 import argparse
+import glob
 import hashlib
 import os
 import re
@@ -21,7 +23,7 @@ MACHINE_KEY = r"SOFTWARE\Vimo Technologies\VimoBrindleQV"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 # wixl's architecture, the component's bitness and the Program Files folder.
 ARCHES = {"x64": ("x64", "yes", "ProgramFiles64Folder"), "x86": ("x86", "no", "ProgramFilesFolder")}
-GROUPS = {"Line": "Line settings", "Rules": "Scan rules", "Device": "Device commands"}
+GROUPS = {"Line": "Line settings", "Rules": "Scan rules", "Device": "Device commands", "Target": "Target window and log"}
 
 
 def fail(message):
@@ -55,8 +57,10 @@ def version_resource():
     return texts["ProductName"], texts["CompanyName"], version
 
 
-def check_signing(cert, key):
+def check_signing(cert, key, timestamp):
     if not cert and not key:
+        if timestamp:
+            fail("SIGN_TIMESTAMP time-stamps signatures: it needs SIGN_CERT and SIGN_KEY")
         print("not signed: no SIGN_CERT and SIGN_KEY given", flush=True)
         return False
     if not cert or not key:
@@ -73,12 +77,16 @@ def check_signing(cert, key):
         fail(f"SIGN_KEY: not an unencrypted PEM private key: {key}")
     if own_key.stdout != cert_key.stdout:
         fail(f"SIGN_KEY does not match SIGN_CERT: {key} is not the key of {cert}")
+    if not timestamp:
+        print("not time-stamped: no SIGN_TIMESTAMP given, so the signatures expire with the certificate", flush=True)
     return True
 
 
-def sign(path, cert, key, name):
+def sign(path, cert, key, timestamp, name):
     signed = path + ".signed"
-    run("osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256", "-n", name, "-in", path, "-out", signed)
+    stamp = ["-ts", timestamp] if timestamp else []
+    run("osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256", "-n", name, *stamp,
+        "-in", path, "-out", signed)
     os.replace(signed, path)
 
 
@@ -207,6 +215,35 @@ def write_templates(out, rows):
         f.write(adml)
 
 
+def build_all(new, builds, signing, args, product, rows):
+    """Everything make dist hands out, into the folder new; the files' paths in it."""
+    name = product[0]
+    base = f"Brindlequaverly-{product[2]}"
+    with tempfile.TemporaryDirectory() as work:
+        with zipfile.ZipFile(os.path.join(new, base + ".zip"), "w", zipfile.ZIP_DEFLATED) as archive:
+            for arch, exe in builds.items():
+                staged = os.path.join(work, arch, "VimoBrindleQV.exe")
+                os.makedirs(os.path.dirname(staged))
+                shutil.copy(exe, staged)
+                if signing:
+                    sign(staged, args.cert, args.key, args.timestamp, name)
+                archive.write(staged, f"{base}/{arch}/VimoBrindleQV.exe")
+                msi = os.path.join(new, f"{base}-{arch}.msi")
+                build_msi(arch, os.path.dirname(staged), msi, product, rows)
+                if signing:
+                    sign(msi, args.cert, args.key, args.timestamp, name)
+            # The README with the pages and pictures it links to.
+            for doc in ["README.md"] + sorted(os.path.relpath(p, SRC) for p in glob.glob(os.path.join(SRC, "docs", "*"))):
+                archive.write(os.path.join(SRC, doc), f"{base}/{doc}")
+    write_templates(new, rows)
+    files = sorted(os.path.relpath(os.path.join(d, f), new) for d, _, fs in os.walk(new) for f in fs)
+    with open(os.path.join(new, "SHA256SUMS"), "w", encoding="utf-8") as sums:
+        for path in files:
+            with open(os.path.join(new, path), "rb") as f:
+                sums.write(f"{hashlib.sha256(f.read()).hexdigest()}  {path}\n")
+    return files
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("out", help="the folder to build into; a former one is replaced")
@@ -214,6 +251,8 @@ def main():
     parser.add_argument("--version", help="the MSI's version instead of the version resource's")
     parser.add_argument("--cert", default=os.environ.get("SIGN_CERT", ""))
     parser.add_argument("--key", default=os.environ.get("SIGN_KEY", ""))
+    parser.add_argument("--timestamp", default=os.environ.get("SIGN_TIMESTAMP", ""),
+                        help="the URL of an RFC 3161 time-stamp server")
     args = parser.parse_args()
     builds = dict(b.split("=", 1) for b in args.builds)
     for arch, exe in builds.items():
@@ -221,40 +260,33 @@ def main():
             fail(f"unknown build {arch}: x64 or x86")
         if not os.path.isfile(exe):
             fail(f"no executable {exe}: build it first")
-    signing = check_signing(args.cert, args.key)
+    signing = check_signing(args.cert, args.key, args.timestamp)
     name, maker, version = version_resource()
     product = (name, maker, args.version or version)
     out = os.path.abspath(args.out)
     if os.path.isdir(out) and os.listdir(out) and not os.path.isfile(os.path.join(out, "SHA256SUMS")):
         fail(f"{out} holds other files than a former make dist's: not replaced")
     rows = presets()
-    base = f"Brindlequaverly-{product[2]}"
-    # Built aside, so that a failure leaves the former folder as it was.
-    with tempfile.TemporaryDirectory() as work:
-        new = os.path.join(work, "out")
-        os.makedirs(new)
-        with zipfile.ZipFile(os.path.join(new, base + ".zip"), "w", zipfile.ZIP_DEFLATED) as archive:
-            for arch, exe in builds.items():
-                staged = os.path.join(work, arch, "VimoBrindleQV.exe")
-                os.makedirs(os.path.dirname(staged))
-                shutil.copy(exe, staged)
-                if signing:
-                    sign(staged, args.cert, args.key, name)
-                archive.write(staged, f"{base}/{arch}/VimoBrindleQV.exe")
-                msi = os.path.join(new, f"{base}-{arch}.msi")
-                build_msi(arch, os.path.dirname(staged), msi, product, rows)
-                if signing:
-                    sign(msi, args.cert, args.key, name)
-            for doc in ("README.md", "docs/window.png", "docs/tray-menu.png", "docs/profiles.md"):
-                archive.write(os.path.join(SRC, doc), f"{base}/{doc}")
-        write_templates(new, rows)
-        files = sorted(os.path.relpath(os.path.join(d, f), new) for d, _, fs in os.walk(new) for f in fs)
-        with open(os.path.join(new, "SHA256SUMS"), "w", encoding="utf-8") as sums:
-            for path in files:
-                with open(os.path.join(new, path), "rb") as f:
-                    sums.write(f"{hashlib.sha256(f.read()).hexdigest()}  {path}\n")
-        shutil.rmtree(out, ignore_errors=True)
-        shutil.copytree(new, out)
+    # Built into a fresh folder beside the former one and swapped in only once
+    # complete, so that a failure leaves the former folder as it was.
+    parent = os.path.dirname(out)
+    os.makedirs(parent, exist_ok=True)
+    new = tempfile.mkdtemp(prefix=f".{os.path.basename(out)}-new-", dir=parent)
+    former = new + "-former"
+    try:
+        files = build_all(new, builds, signing, args, product, rows)
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(new, 0o777 & ~umask)   # mkdtemp's folder is private
+        if os.path.isdir(out):
+            os.rename(out, former)
+        os.rename(new, out)
+    except BaseException:
+        if os.path.isdir(former) and not os.path.exists(out):
+            os.rename(former, out)
+        shutil.rmtree(new, ignore_errors=True)
+        raise
+    shutil.rmtree(former, ignore_errors=True)
     for path in files:
         print(f"{args.out}/{path}: {os.path.getsize(os.path.join(out, path))} bytes")
 

@@ -188,10 +188,10 @@ HWND FocusWindow(HWND hForeground)
     return hForeground;
 }
 
-bool TypeKeys(const std::wstring& text)
+bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
 {
     HWND hForeground = g_desktop.pfnGetForegroundWindow();
-    if (hForeground == NULL || g_desktop.pfnOutranks(hForeground))
+    if (hForeground == NULL || (hOnlyInto != NULL && hForeground != hOnlyInto) || g_desktop.pfnOutranks(hForeground))
         return false;
     HKL hkl = ::GetKeyboardLayout(::GetWindowThreadProcessId(FocusWindow(hForeground), NULL));
     // This thread's own key state follows the Caps Lock of another program's
@@ -199,6 +199,8 @@ bool TypeKeys(const std::wstring& text)
     // (AttachThreadInput) clears the thread's key state under Wine.
     bool bCapsLock = (::GetKeyState(VK_CAPITAL) & 1) != 0;
     for (size_t i = 0; i < text.size(); i++) {
+        if (hOnlyInto != NULL && i > 0 && g_desktop.pfnGetForegroundWindow() != hOnlyInto)
+            return false;
         std::vector<KeyEvent> events = TranslateChar(text[i], hkl, bCapsLock);
         // The two halves of a character beyond the first 65536 go together.
         if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size()) {

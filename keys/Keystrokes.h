@@ -40,8 +40,9 @@ extern Desktop g_desktop;
 // call; CR, tab, escape and backspace press their keys. False when nothing
 // could take the keys (no foreground window, or one that outranks this
 // program), or when the system took fewer events than it was given: typing
-// stops there.
-bool TypeKeys(const std::wstring& text);
+// stops there. With hOnlyInto, typing stops too before a character when
+// another window than that one is in front.
+bool TypeKeys(const std::wstring& text, HWND hOnlyInto = NULL);
 // How many of the text's first code units make its first character: two for
 // the halves of one beyond the first 65536, which are typed together.
 size_t FirstCharLength(const std::wstring& text);

@@ -40,15 +40,41 @@
 #define IDC_COMBO_NOMATCH       1023
 #define IDC_CHECK_SKIPREPEATS   1024
 #define IDC_EDIT_KEYDELAY       1025
-#define IDC_EDIT_PREVIEWSCAN    1026
-#define IDC_EDIT_PREVIEWTYPED   1027
 #define IDC_CHECK_ATONCE        1028
 #define IDC_COMBO_DEVICE        1029
+#define IDC_EDIT_PREVIEWSCAN    1100
+#define IDC_EDIT_PREVIEWTYPED   1101
 #define IDC_EDIT_OUTPUT         1030
 #define IDC_EDIT_REPLACE        1031
 #define IDC_EDIT_REPLACEWITH    1032
 #define IDC_EDIT_REPEATSECONDS  1033
-#define IDC_EDIT_PROFILENAME    1040
+// The Scan Rules dialog's pages: each page's controls have the ids of its
+// range, so that a page is shown and hidden whole; the preview and the
+// buttons are outside every range.
+#define IDC_TAB_PAGES           1018
+#define IDC_PAGE_RULES_FIRST    1020
+#define IDC_LABEL_DEVICE        1034
+#define IDC_LABEL_PREFIX        1035
+#define IDC_LABEL_SUFFIX        1036
+#define IDC_LABEL_PATTERN       1037
+#define IDC_LABEL_OUTPUT        1038
+#define IDC_LABEL_REPLACE       1039
+#define IDC_LABEL_REPLACEWITH   1040
+#define IDC_LABEL_NOMATCH       1041
+#define IDC_LABEL_REPEATSECONDS 1042
+#define IDC_LABEL_KEYDELAY      1043
+#define IDC_PAGE_RULES_LAST     1069
+#define IDC_PAGE_TARGET_FIRST   1070
+#define IDC_EDIT_TARGET         1070
+#define IDC_CHECK_ACTIVATE      1071
+#define IDC_EDIT_LOGFILE        1072
+#define IDC_CHECK_LOGONLY       1073
+#define IDC_LABEL_TARGET        1074
+#define IDC_LABEL_TARGETHINT    1075
+#define IDC_LABEL_LOGFILE       1076
+#define IDC_LABEL_LOGHINT       1077
+#define IDC_PAGE_TARGET_LAST    1099
+#define IDC_EDIT_PROFILENAME    1100
 
 #define ID_TRAY_RESTORE         32771
 #define ID_TRAY_OPENPORT        32772

@@ -210,19 +210,13 @@ std::wstring Expand(const Template& parts, const std::vector<std::wstring>& grou
     SYSTEMTIME now = {};
     if (bStamps)
         ::GetLocalTime(&now);
-    auto stamp = [&](LPCWSTR pszFormat, WORD a, WORD b, WORD c) {
-        wchar_t sz[16] = L"";
-        if (bStamps)
-            swprintf(sz, 16, pszFormat, a, b, c);
-        return std::wstring(sz);
-    };
     for (const TemplatePart& part : parts) {
         switch (part.kind) {
         case TemplatePart::TEXT: typed += part.text; break;
         case TemplatePart::GROUP: typed += groups[part.nGroup]; break;
         case TemplatePart::DECIMAL: typed += Decimal(groups[part.nGroup], part.nWidth); break;
-        case TemplatePart::DATE: typed += stamp(L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay); break;
-        case TemplatePart::TIME: typed += stamp(L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond); break;
+        case TemplatePart::DATE: typed += bStamps ? DateText(now) : L""; break;
+        case TemplatePart::TIME: typed += bStamps ? TimeText(now) : L""; break;
         }
     }
     return typed;
@@ -245,6 +239,27 @@ bool IsLineEnd(wchar_t wch)
 }
 
 } // namespace
+
+void AddReason(CString& strReasons, LPCSTR pszWhat, LPCSTR pszWhy)
+{
+    strReasons += strReasons.IsEmpty() ? "" : "\n";
+    strReasons += pszWhat;
+    strReasons += pszWhy;
+}
+
+std::wstring DateText(const SYSTEMTIME& time)
+{
+    wchar_t sz[16];
+    swprintf(sz, 16, L"%04u-%02u-%02u", time.wYear, time.wMonth, time.wDay);
+    return sz;
+}
+
+std::wstring TimeText(const SYSTEMTIME& time)
+{
+    wchar_t sz[16];
+    swprintf(sz, 16, L"%02u:%02u:%02u", time.wHour, time.wMinute, time.wSecond);
+    return sz;
+}
 
 bool ParseKeys(const std::wstring& text, std::wstring& keys, CString& strReason)
 {
@@ -383,11 +398,7 @@ CString CScanRules::Compile(const RuleSettings& settings)
 {
     *this = CScanRules();
     CString strReasons, strReason;
-    auto add = [&](LPCSTR pszWhat, LPCSTR pszWhy) {
-        strReasons += strReasons.IsEmpty() ? "" : "\n";
-        strReasons += pszWhat;
-        strReasons += pszWhy;
-    };
+    auto add = [&](LPCSTR pszWhat, LPCSTR pszWhy) { AddReason(strReasons, pszWhat, pszWhy); };
 
     if (!ParseKeys(settings.m_strPrefix.Wide(), m_prefix, strReason))
         add("Prefix: ", strReason);
@@ -461,18 +472,27 @@ std::wstring CScanRules::Value(const std::vector<std::wstring>& groups, bool bSt
 std::wstring CScanRules::Apply(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const
 {
     std::wstring keys;
+    for (const RuledValue& value : Values(scan, memory, nowMs)) {
+        if (value.fate == RuledValue::TYPED)
+            keys += value.keys;
+    }
+    return keys;
+}
+
+std::vector<RuledValue> CScanRules::Values(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const
+{
+    std::vector<RuledValue> values;
     auto take = [&](const std::vector<std::wstring>& groups) {
         std::wstring value = Value(groups, true), compared = m_bStamps ? Value(groups, false) : value;
         bool bRepeat = m_bSkipRepeats && memory.bSet && compared == memory.value &&
                        (m_nRepeatMs == 0 || nowMs - memory.arrival < m_nRepeatMs);
-        if (!bRepeat)
-            keys += m_prefix + value + m_suffix;
+        values.push_back({ bRepeat ? RuledValue::SKIPPED : RuledValue::TYPED, m_prefix + value + m_suffix, value });
         memory = { compared, nowMs, true };
     };
     if (!m_pPattern) {
         if (!scan.empty())
             take({ scan });
-        return keys;
+        return values;
     }
     // Lines end at CR, LF or CR LF, which they leave out, and after an ETX,
     // which a frame's pattern may name; empty ones carry nothing.
@@ -490,9 +510,11 @@ std::wstring CScanRules::Apply(const std::wstring& scan, RepeatMemory& memory, U
         if ((!line.empty() && Search(*m_pPattern, line, groups)) ||
             (bFrame && Search(*m_pPattern, line + L'\x03', groups)))
             take(groups);
-        else if ((!line.empty() || bFrame) && m_bTypeUnmatched)
-            keys += scan.substr(start, next - start);   // as received, with its line end
+        else if ((!line.empty() || bFrame) && m_bTypeUnmatched)   // as received, with its line end
+            values.push_back({ RuledValue::TYPED, scan.substr(start, next - start), scan.substr(start, next - start) });
+        else if (!line.empty() || bFrame)
+            values.push_back({ RuledValue::DROPPED, L"", line });
         start = next;
     }
-    return keys;
+    return values;
 }

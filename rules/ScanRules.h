@@ -28,6 +28,12 @@ std::wstring ShowReceived(const std::wstring& text);
 // and the escapes \r, \n, \t, \e (Esc), \xHH and \\. False, with the reason,
 // at an escape that does not exist.
 bool ParseCommand(const CString& strText, std::string& bytes, CString& strReason);
+// The local date and time as {DATE} and {TIME} type them: 2026-12-09, 14:05:09.
+std::wstring DateText(const SYSTEMTIME& time);
+std::wstring TimeText(const SYSTEMTIME& time);
+
+// Adds a line to the reasons why settings do not hold: what does not, and why.
+void AddReason(CString& strReasons, LPCSTR pszWhat, LPCSTR pszWhy);
 
 // One part of a template: text (key names already their characters), a
 // group, the local date or time, or a group read as hexadecimal and typed in
@@ -51,6 +57,14 @@ struct RepeatMemory {
     bool bSet = false;
 };
 
+// One value a scan gave: the keys it types (prefix, value and suffix; a line
+// the pattern missed as it came), and whether it types them.
+struct RuledValue {
+    enum Fate { TYPED, SKIPPED, DROPPED } fate;   // SKIPPED: a repeat; DROPPED: a line no pattern matched
+    std::wstring keys;
+    std::wstring value;   // without the prefix and the suffix: what the log shows
+};
+
 class CScanRules {
 public:
     // Takes the rules from their texts. A text that does not hold leaves its
@@ -65,6 +79,8 @@ public:
     // them); memory is updated as the scan's values are taken. The caller
     // passes a copy and keeps it only once the keys went out.
     std::wstring Apply(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const;
+    // The same, value by value, with those that type nothing: for the log.
+    std::vector<RuledValue> Values(const std::wstring& scan, RepeatMemory& memory, ULONGLONG nowMs) const;
 
 private:
     // A line's value: the output template over the groups, then the replace;

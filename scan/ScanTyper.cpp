@@ -3,10 +3,13 @@
 
 BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 
+static const char kOwnWindowInFront[] = "the program's own window is in front";
+
 CString CScanTyper::TakeRules(const RuleSettings& settings)
 {
     m_memory = RepeatMemory();
     m_pendingMemory = RepeatMemory();
+    m_bLogOnly = settings.m_strLogOnly == "1";
     return m_rules.Compile(settings);
 }
 
@@ -18,67 +21,174 @@ bool CScanTyper::OwnWindowInFront() const
            ::GetWindowThreadProcessId(m_hWnd, NULL);
 }
 
+std::vector<RuledValue> CScanTyper::Values(const std::wstring& scan, RepeatMemory& memory) const
+{
+    if (m_rules.IsSet())
+        return m_rules.Values(scan, memory, ::GetTickCount64());
+    if (scan.empty())
+        return {};
+    return { { RuledValue::TYPED, scan, scan } };
+}
+
 std::wstring CScanTyper::Type(const std::wstring& scan)
 {
     if (!scan.empty())
         m_lastReceived = scan;
-    if (OwnWindowInFront())
-        return scan;
-    bool bTyping = !m_pendingKeys.empty();
+    bool bTyping = !m_pending.empty();
     // A scan that comes while keys are still paced is compared with the value
     // they will have typed.
     RepeatMemory memory = bTyping ? m_pendingMemory : m_memory;
-    std::wstring keys = m_rules.IsSet() ? m_rules.Apply(scan, memory, ::GetTickCount64()) : scan;
-    if (keys.empty()) {
-        // All dropped or skipped: no beep, and a skipped value's arrival
-        // counts, so that a card held to a reader types once.
-        (bTyping ? m_pendingMemory : m_memory) = memory;
+    if (OwnWindowInFront()) {
+        // The memory stays as it was: the scan is only logged.
+        if (m_log.IsOn()) {
+            for (const RuledValue& value : Values(scan, memory))
+                Log(value, kOwnWindowInFront);
+        }
         return scan;
     }
-    m_pendingMemory = memory;
-    m_pendingKeys += keys;
-    if (!bTyping) {
-        // The timer paces the keys at the key delay; without one, it tries
-        // again while another window's scan holds the keys.
-        ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay() != 0 ? m_rules.KeyDelay() : USER_TIMER_MINIMUM, NULL);
-        TypeNextKey();
+    std::vector<RuledValue> values = Values(scan, memory);
+    std::wstring keys;
+    for (const RuledValue& value : values)
+        keys += value.fate == RuledValue::TYPED ? value.keys : L"";
+    if (values.empty() && !scan.empty())
+        Log({ RuledValue::DROPPED, L"", L"" }, "");   // a scan of line ends alone
+    if (keys.empty() || m_bLogOnly) {
+        // All dropped or skipped, or only logged: no keys, and a skipped
+        // value's arrival counts, so that a card held to a reader types once.
+        // A logged scan beeps as a typed one does.
+        (bTyping ? m_pendingMemory : m_memory) = memory;
+        for (const RuledValue& value : values) {
+            if (bTyping && !m_bLogOnly)
+                m_pending.push_back({ value, L"" });   // logged in its turn, after the keys before it
+            else
+                Log(value, "not typed: only logged");
+        }
+        if (!keys.empty())
+            g_pfnMessageBeep(MB_ICONASTERISK);
+        return keys.empty() ? scan : keys;
     }
+    m_pendingMemory = memory;
+    for (const RuledValue& value : values)
+        m_pending.push_back({ value, value.keys });
+    if (bTyping)
+        return keys;   // the pace timer types them after the others
+    CString strWhy;
+    m_hTarget = m_target.IsSet() ? m_target.Reach(strWhy) : NULL;
+    if (m_target.IsSet() && m_hTarget == NULL) {
+        Refuse(strWhy);
+        return scan;
+    }
+    // The timer paces the keys at the key delay; without one, it tries again
+    // while another window's scan holds the desktop's keys.
+    ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay() != 0 ? m_rules.KeyDelay() : USER_TIMER_MINIMUM, NULL);
+    TypeOn(m_rules.KeyDelay() == 0);
     return keys;
 }
 
-// One character a tick, so that the window stays responsive, or all at once
-// without a key delay; the beep comes after the last, the error sound where
-// one is refused, and the rest is lost. While another window of the program
-// types, nothing goes out and the keys wait for a later tick.
+// One character a tick, so that the window stays responsive; the beep comes
+// after the last, the error sound where one is refused, and the rest is lost.
 void CScanTyper::TypeNextKey()
 {
+    TypeOn(m_rules.KeyDelay() == 0);
+}
+
+// While another window of the program types, nothing goes out: the values
+// wait, in order, for a later tick.
+void CScanTyper::TypeOn(bool bAll)
+{
     // A tick queued before the last key went out finds nothing to type.
-    if (m_pendingKeys.empty() || !m_keysLock.TryTake())
+    if (m_pending.empty() || !m_keysLock.TryTake())
         return;
-    size_t nLength = m_rules.KeyDelay() == 0 ? m_pendingKeys.size() : FirstCharLength(m_pendingKeys);
-    if (OwnWindowInFront() || !TypeKeys(m_pendingKeys.substr(0, nLength))) {
-        Stop();
-        Finish(false);
-        return;
+    bool bTypedOne = false;
+    while (!m_pending.empty()) {
+        Pending& pending = m_pending.front();
+        if (pending.value.fate != RuledValue::TYPED) {
+            Log(pending.value, "");
+            m_pending.pop_front();
+            continue;
+        }
+        if (bTypedOne)
+            return;   // the next tick types on
+        std::wstring keys = bAll ? pending.rest : pending.rest.substr(0, FirstCharLength(pending.rest));
+        if (OwnWindowInFront() || !TypeKeys(keys, m_hTarget)) {
+            Refuse(WhyStopped());
+            return;
+        }
+        pending.rest.erase(0, keys.size());
+        bTypedOne = !bAll;
+        if (pending.rest.empty()) {
+            Log(pending.value, "typed");
+            m_pending.pop_front();
+        }
     }
-    m_pendingKeys.erase(0, nLength);
-    if (m_pendingKeys.empty()) {
-        Stop();
-        Finish(true);
+    EndTyping();
+    Finish(true);
+}
+
+CString CScanTyper::WhyStopped() const
+{
+    HWND hFront = g_desktop.pfnGetForegroundWindow();
+    if (OwnWindowInFront())
+        return kOwnWindowInFront;
+    if (m_hTarget != NULL && hFront != m_hTarget) {
+        CString strWhy = "focus left ";
+        return strWhy += m_target.Name();
+    }
+    return hFront == NULL ? "no window is in front" : "the window in front took no keys";
+}
+
+void CScanTyper::GiveUp(const CString& strWhy)
+{
+    CString strResult = "not typed: ";
+    strResult += strWhy;
+    for (const Pending& pending : m_pending)
+        Log(pending.value, strResult);
+    EndTyping();
+}
+
+void CScanTyper::Refuse(const CString& strWhy)
+{
+    GiveUp(strWhy);
+    Finish(false);
+    if (m_target.IsSet() && strWhy != m_strNoticed) {
+        m_strNotice = "A scan was not typed: ";
+        m_strNotice += strWhy;
+        m_strNoticed = strWhy;
     }
 }
 
+void CScanTyper::Log(const RuledValue& value, LPCSTR pszTyped)
+{
+    static const LPCSTR kFates[] = { /* TYPED */ NULL, /* SKIPPED */ "skipped", /* DROPPED */ "dropped" };
+    m_log.Add(ShowKeys(value.value), value.fate == RuledValue::TYPED ? pszTyped : kFates[value.fate]);
+}
+
+// Quietly: the user closed the port.
 void CScanTyper::Stop()
 {
+    GiveUp("the port was closed");
+}
+
+void CScanTyper::EndTyping()
+{
     ::KillTimer(m_hWnd, m_nPaceTimer);
-    m_pendingKeys.clear();
+    m_pending.clear();
     m_keysLock.Release();
 }
 
 // A value whose keys nothing took is not typed: the same scan again must type it.
 void CScanTyper::Finish(bool bTyped)
 {
-    if (bTyped)
+    if (bTyped) {
         m_memory = m_pendingMemory;
+        m_strNoticed.Empty();
+    }
     g_pfnMessageBeep(bTyped ? MB_ICONASTERISK : MB_ICONHAND);
+}
+
+CString CScanTyper::TakeNotice()
+{
+    CString strNotice = m_strNotice;
+    m_strNotice.Empty();
+    return strNotice;
 }

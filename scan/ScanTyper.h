@@ -1,13 +1,17 @@
 // What a scan types, and the typing of it: the scan rules applied, the last
 // value kept for skipping repeats, the keys paced at the key delay, and the
-// beep after, or the error sound where nothing took the keys. Works for one
-// window, whose thread's windows never take a scan and whose timer paces the
-// keys.
+// beep after, or the error sound where nothing took the keys. Keys go only
+// to the target window, where one is named, and each value a scan gives goes
+// to the log with what became of it. Works for one window, whose thread's
+// windows never take a scan and whose timer paces the keys.
 #pragma once
 #include <windows.h>
+#include <deque>
 #include <string>
 #include "../keys/KeysLock.h"
+#include "../log/ScanLog.h"
 #include "../rules/ScanRules.h"
+#include "../target/TargetWindow.h"
 
 // The beep after a typed scan; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -15,8 +19,9 @@ extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
 class CScanTyper {
 public:
     // The window's timer nPaceTimer types the keys at the key delay: its
-    // ticks go to TypeNextKey.
-    explicit CScanTyper(UINT_PTR nPaceTimer) : m_nPaceTimer(nPaceTimer) {}
+    // ticks go to TypeNextKey. The target and the log live as long as the typer.
+    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log)
+        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log) {}
     void SetWindow(HWND hWnd) { m_hWnd = hWnd; }
 
     // Takes the rules from their texts and forgets the last value typed.
@@ -29,23 +34,49 @@ public:
     // One character a tick of the pace timer (all that waits without a key
     // delay), once this window holds the desktop's keys.
     void TypeNextKey();
-    // Drops the keys still to be typed (the port they came from closed) and
-    // gives the desktop's keys back.
+    // Drops the keys still to be typed: the port they came from closed.
     void Stop();
     // The latest scan with characters, for showing what rules would type.
     const std::wstring& LastReceived() const { return m_lastReceived; }
+    // Why scans for the target are not typed: once, until one is typed
+    // again or the reason changes; empty otherwise.
+    CString TakeNotice();
 
 private:
+    // A value still to be typed, or to be logged in its turn.
+    struct Pending {
+        RuledValue value;
+        std::wstring rest;   // its keys not typed yet
+    };
+
     bool OwnWindowInFront() const;
+    std::vector<RuledValue> Values(const std::wstring& scan, RepeatMemory& memory) const;
+    // Types the pending values in order, all of them or one character.
+    void TypeOn(bool bAll);
+    // The values still pending are logged as not typed, for the reason
+    // given, and go; Refuse adds the error sound and the notice.
+    void GiveUp(const CString& strWhy);
+    void Refuse(const CString& strWhy);
+    // Why the keys stopped going out.
+    CString WhyStopped() const;
+    void Log(const RuledValue& value, LPCSTR pszTyped);
+    // The pace timer and the pending values go, and the desktop's keys.
+    void EndTyping();
     // The sound after a scan's keys, and the last value kept once they went out.
     void Finish(bool bTyped);
 
     HWND m_hWnd = NULL;
     UINT_PTR m_nPaceTimer;
+    const CTargetWindow& m_target;
+    CScanLog& m_log;
     CScanRules m_rules;
+    bool m_bLogOnly = false;
     RepeatMemory m_memory;         // the last value whose keys went out
     RepeatMemory m_pendingMemory;  // what m_memory becomes once the pending keys went out
-    std::wstring m_pendingKeys;   // what is still to be typed: paced, or waiting for the keys
-    CKeysLock m_keysLock;         // held from a scan's first key to its last
+    std::deque<Pending> m_pending; // the values still to be typed: paced, or waiting for the keys
+    CKeysLock m_keysLock;          // held from a scan's first key to its last
+    HWND m_hTarget = NULL;         // the target window the pending keys go to; NULL: none is named
     std::wstring m_lastReceived;
+    CString m_strNotice;           // what TakeNotice gives next
+    CString m_strNoticed;          // the reason given last since a scan was typed
 };

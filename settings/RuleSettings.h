@@ -24,4 +24,8 @@ struct RuleSettings {
     CString m_strRaiseDTR;        // "1": DTR on while the port is open
     CString m_strRaiseRTS;        // "1": RTS on while the port is open
     CString m_strHandshake;       // "RTS/CTS" or "XON/XOFF"; empty: none
+    CString m_strTarget;        // the window scans go to: a program (EXCEL.EXE) or a title, * for any text
+    CString m_strActivate;      // "1": the target is brought to front; else scans wait for it to be there
+    CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day
+    CString m_strLogOnly;       // "1": scans are logged and not typed
 };

@@ -70,6 +70,10 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "RaiseDTR", "", &RuleSettings::m_strRaiseDTR },
     { "RaiseRTS", "", &RuleSettings::m_strRaiseRTS },
     { "Handshake", "", &RuleSettings::m_strHandshake },
+    { "TargetWindow", "", &RuleSettings::m_strTarget },
+    { "TargetActivate", "", &RuleSettings::m_strActivate },
+    { "LogFile", "", &RuleSettings::m_strLogFile },
+    { "LogOnly", "", &RuleSettings::m_strLogOnly },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

@@ -3,9 +3,12 @@
 // another program's window.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <fstream>
 #include <iostream>
+#include <memory>
 #include "../res/resource.h"
 #include "../rules/DevicePresets.h"
+#include "../rules/ScanRules.h"
 #include "../serial/CommPort.h"
 #include "support/Fixtures.h"
 #include "support/KeySink.h"
@@ -502,7 +505,8 @@ int AnswerFor(KeySink& sink, const std::string& weight, DWORD dwMs)
 } // namespace
 
 // Polled every 500 ms, each stable weight is typed once; then, read by a
-// thread, asked with the hotkey pressed in the receiving window.
+// thread, asked with the hotkey pressed in the receiving window, and from the
+// tray menu.
 TEST_F(EndToEnd, ABalanceThatSpeaksWhenAskedIsPolledAndAskedWithTheHotkey)
 {
     for (auto value : { std::make_pair("ScanPattern", kDevicePresets[1].pszPattern), { "ScanSuffix", "{ENTER}" },
@@ -530,5 +534,113 @@ TEST_F(EndToEnd, ABalanceThatSpeaksWhenAskedIsPolledAndAskedWithTheHotkey)
     keybd_event(VK_F9, 0, 0, 0);
     keybd_event(VK_F9, 0, KEYEVENTF_KEYUP, 0);
     EXPECT_EQ(AnswerFor(sink, "    300.00", 1500), 1);
-    EXPECT_EQ(sink.text, L"300.00\r");
+    p.OnTrayIcon(WM_RBUTTONDOWN);
+    ASSERT_TRUE(p.ChooseFromTrayMenu(2));   // Request a Reading
+    sink.Activate();
+    EXPECT_EQ(AnswerFor(sink, "    310.00", 1500), 1);
+    EXPECT_EQ(sink.text, L"300.00\r310.00\r");
+}
+
+namespace {
+
+// Scans go to the window named TargetWindow and are logged to LogFile; the
+// test sends each and sees where its keys went.
+class TargetAndLog : public EndToEnd {
+protected:
+    TargetAndLog()
+    {
+        wchar_t szTemp[MAX_PATH];
+        GetTempPathW(MAX_PATH, szTemp);
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        std::wstring folder = std::wstring(szTemp) + L"e2e-log";
+        file = folder + L"\\scans-" + DateText(now) + L".csv";
+        DeleteFileW(file.c_str());
+        logFile = std::string(folder.begin(), folder.end()) + "\\scans-{DATE}.csv";
+    }
+    // Starts the program with the target and the log, and opens the port.
+    std::unique_ptr<Program> Start(const char* pszTarget, const char* pszActivate)
+    {
+        Store::PutText("TargetWindow", pszTarget, Store::USER);
+        Store::PutText("TargetActivate", pszActivate, Store::USER);
+        Store::PutText("LogFile", logFile, Store::USER);
+        auto p = std::make_unique<Program>();
+        Open(*p);
+        return p;
+    }
+    // Sends the scan; what reached the target window, once the program is done.
+    std::wstring Send(const Program& p, KeySink& target, const char* pszScan)
+    {
+        target.text.clear();
+        VirtualLine::Send("COM1", pszScan);
+        target.WaitForChars(strlen(pszScan), 5000);
+        EXPECT_TRUE(WaitUntil([&] { return p.Text(IDC_EDIT_LASTSCAN) == pszScan; }));
+        target.Pump(700);
+        return target.text;
+    }
+    std::vector<std::string> LogLines() const
+    {
+        std::ifstream in(file.c_str(), std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(lines.empty() ? line : line.substr(20));   // without the date and time
+        return lines;
+    }
+
+    std::wstring file;
+    std::string logFile;
+};
+
+} // namespace
+
+// Named by title: brought to front for each scan, or typed only while in
+// front; the other window never gets a key, and the log a line each scan.
+TEST_F(TargetAndLog, ATargetNamedByItsTitleTakesTheScansAndTheLogHasALineEach)
+{
+    KeySink target, other;
+    SetWindowTextA(target.hwnd(), "Scale entry - Sheet1");
+    {
+        auto p = Start("scale ENTRY*", "1");
+        other.Activate();
+        EXPECT_EQ(Send(*p, target, "1.23\r"), L"1.23\r");
+        EXPECT_EQ(GetForegroundWindow(), target.hwnd());
+    }
+    auto p = Start("scale ENTRY*", "0");
+    other.Activate();
+    EXPECT_EQ(Send(*p, target, "-2.5\r"), L"");
+    target.Activate();
+    EXPECT_EQ(Send(*p, target, "=1+2\r"), L"=1+2\r");
+    EXPECT_EQ(other.text, L"");
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{
+        "\xEF\xBB\xBF" "Date,Time,Device,Port,Value,Result\r", ",COM 1,1.23{ENTER},typed\r",
+        ",COM 1,'-2.5{ENTER},not typed: scale ENTRY* is not in front\r", ",COM 1,'=1+2{ENTER},typed\r" }));
+}
+
+// Named by its program, with another program's window in front.
+TEST_F(TargetAndLog, ATargetNamedByItsProgramTakesTheScansAndAnotherProgramNone)
+{
+    KeySink target;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    char szCommand[] = "notepad.exe";
+    ASSERT_TRUE(CreateProcessA(NULL, szCommand, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi));
+    HWND hNotepad = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hNotepad = FindWindowA("Notepad", NULL)) != NULL; }, 10000));
+    auto notepadFront = [&] {
+        SetForegroundWindow(hNotepad);
+        return WaitUntil([&] { return GetForegroundWindow() == hNotepad; });
+    };
+    {
+        auto p = Start("E2E_tests.exe", "1");
+        ASSERT_TRUE(notepadFront());
+        EXPECT_EQ(Send(*p, target, "4006381333931\r"), L"4006381333931\r");
+    }
+    auto p = Start("e2e_*.exe", "0");
+    ASSERT_TRUE(notepadFront());
+    EXPECT_EQ(Send(*p, target, "42\r"), L"");
+    EXPECT_EQ(Drive::Text(FindWindowExA(hNotepad, NULL, "Edit", NULL)), "");
+    TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
 }

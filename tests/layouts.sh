@@ -14,7 +14,6 @@ export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=
 use() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    # Xvfb keeps a layout only while a client stays connected: the tray host does.
     setxkbmap -display "$DISPLAY" "$1"
     if ! setxkbmap -display "$DISPLAY" -query | grep -q "^layout: *$1\$"; then
         echo "the display $DISPLAY did not take the keyboard layout $1:" >&2

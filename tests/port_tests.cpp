@@ -3,6 +3,8 @@
 // and the blinking tray icon.
 #include <gtest/gtest.h>
 #include <memory>
+#include <windows.h>
+#include <commctrl.h>
 #include "../res/resource.h"
 #include "support/Fixtures.h"
 #include "support/Lists.h"
@@ -300,9 +302,18 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
     EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_EDIT_SUFFIX)), "{ENTER}");
 
     SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_PATTERN), "(\\d+");
+    // The log's page, chosen as a click on its tab chooses it.
+    HWND hTabs = GetDlgItem(hRules, IDC_TAB_PAGES);
+    SendMessageA(hTabs, TCM_SETCURSEL, 1, 0);
+    NMHDR change = { hTabs, IDC_TAB_PAGES, TCN_SELCHANGE };
+    SendMessageA(hRules, WM_NOTIFY, IDC_TAB_PAGES, (LPARAM)&change);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(hRules, IDC_EDIT_PATTERN)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(hRules, IDC_EDIT_LOGFILE)));
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_LOGFILE), "scans.csv");
     SendMessageA(hRules, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("Pattern: it is not a valid regular expression"), 0u) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nLog file: it must be a full path"), std::string::npos) << boxes.texts[0];
     EXPECT_TRUE(IsWindow(hRules));
     SendMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hRules); }));
@@ -310,16 +321,19 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
 }
 
 // With a key delay the keys come one a tick; closing the port drops the
-// rest. A stored pattern that does not compile is off, and a box says so.
+// rest. A stored pattern that does not compile is off, and so is a log file
+// that cannot be one, and a box says so.
 TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPatternIsOff)
 {
     Store::PutText("KeyDelay", "100", Store::USER);
     Store::PutText("ScanPattern", "(", Store::USER);
+    Store::PutText("LogFile", "C:\\Scans\\aux.csv", Store::USER);
     KeySink sink;
     RunningWindow w;
     w.Click(IDC_BTN_OPENCLOSE);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("These stored scan rules do not hold and are off:\nPattern: "), 0u);
+    EXPECT_NE(boxes.texts[0].find("\nLog file: a name in it is a device's"), std::string::npos) << boxes.texts[0];
     sink.Activate();
     VirtualLine::Send("COM1", "ABCDEFGHIJKLMNOPQRST\r");
     ASSERT_TRUE(sink.WaitForChars(3));

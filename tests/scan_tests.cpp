@@ -1,7 +1,10 @@
 // Typing scans by the rules through the typing class alone: what the repeat
 // memory keeps when keys are refused, and keys paced at the key delay.
 #include <gtest/gtest.h>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <sstream>
 #include <thread>
 #include "../scan/ScanTyper.h"
 #include "support/KeySink.h"
@@ -58,7 +61,9 @@ protected:
     }
 
     static const UINT_PTR kPaceTimer = 5;
-    CScanTyper typer { kPaceTimer };
+    CTargetWindow target;
+    CScanLog log;
+    CScanTyper typer { kPaceTimer, target, log };
     KeySink sink;
     BeepRecorder beeps;
 
@@ -121,4 +126,57 @@ TEST_F(Typer, PacedKeysBeepOnceAfterTheLastAndARefusalKeepsNoValue)
     sink.Pump(100);
     EXPECT_EQ(sink.text, L"ab\rc\rdde\r");
     EXPECT_EQ(beeps.beeps, (std::vector<UINT>{ MB_ICONASTERISK, MB_ICONHAND, MB_ICONASTERISK }));
+}
+
+// Keys paced into a target stop where focus leaves it mid-scan: none reaches
+// the window in front then, the error sound plays, and the log and the
+// notice say why.
+TEST_F(Typer, KeysForATargetStopWhereFocusLeavesItAndTheLogSaysWhy)
+{
+    wchar_t szPath[MAX_PATH];
+    GetTempPathW(MAX_PATH, szPath);
+    std::wstring path = std::wstring(szPath) + L"scan-target.csv";
+    DeleteFileW(path.c_str());
+    ASSERT_EQ(std::string(log.Take(CString(path))), "");
+    auto pTarget = std::make_unique<KeySink>();
+    SetWindowTextA(pTarget->hwnd(), "Scale entry");
+    target.Take("scale *", false);
+    TakeRules(SkipRepeats("100"));
+    Type(L"12345678");
+    ASSERT_TRUE(pTarget->WaitForChars(2));
+    sink.Activate();
+    sink.Pump(400);
+    pTarget.reset();   // closed while its keys were typed: nothing to type into
+    EXPECT_EQ(sink.text, L"");
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONHAND });
+    CString strNotice;
+    Run([&] { strNotice = typer.TakeNotice(); });
+    EXPECT_EQ(std::string(strNotice), "A scan was not typed: focus left scale *");
+
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream all;
+    all << file.rdbuf();
+    EXPECT_NE(all.str().find(",12345678,not typed: focus left scale *\r\n"), std::string::npos) << all.str();
+}
+
+static BOOL WINAPI FlashInstead(HWND) { return TRUE; }   // as Windows does for a program in the background
+
+// Where Windows keeps the target from coming to front, nothing is typed, and
+// into no other window either.
+TEST_F(Typer, ATargetWindowsKeepsFromComingToFrontTypesNothing)
+{
+    KeySink behind;
+    SetWindowTextA(behind.hwnd(), "Scale entry");
+    sink.Activate();
+    target.Take("Scale entry", true);
+    TakeRules(RuleSettings());
+    g_pfnBringToFront = FlashInstead;
+    EXPECT_EQ(Type(L"42\r"), L"42\r");
+    g_pfnBringToFront = SetForegroundWindow;
+    sink.Pump(200);
+    EXPECT_EQ(sink.text + behind.text, L"");
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONHAND });
+    CString strNotice;
+    Run([&] { strNotice = typer.TakeNotice(); });
+    EXPECT_EQ(std::string(strNotice), "A scan was not typed: Windows did not let Scale entry come to front");
 }

@@ -193,7 +193,9 @@ void PrintLatency(const char* pszWhat, const std::vector<double>& ms, int nScans
         printf("    scans not typed whole within 5 s: %d\n", nScans - (int)ms.size());
 }
 
-void Latency(KeySink& sink, int nScans)
+// With pOther, that window is brought to front before each scan, so that the
+// program brings the sink, its target, back for each.
+void Latency(KeySink& sink, int nScans, KeySink* pOther = nullptr)
 {
     const std::string scan = "4006381333931\r";   // EAN-13 and CR: 14 keys
     std::vector<double> ms;
@@ -201,6 +203,8 @@ void Latency(KeySink& sink, int nScans)
     for (int i = 0; i < nScans; i++) {
         // arrive at every phase of the 300 ms poll
         Sleep(50 + rand() % 300);
+        if (pOther)
+            pOther->Activate();
         TimeScan(sink, scan, ms);
     }
     PrintLatency("latency", ms, nScans, scan.size());
@@ -512,20 +516,57 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
     }
 }
 
+// With ScanAtOnce, whose latency has no poll in it: latency and the
+// program's processor time a scan without a target and a log, with a log,
+// and with a target brought back to front for every scan.
+void TargetAndLog(int nScans)
+{
+    printf("the target window and the log (ScanAtOnce on):\n");
+    wchar_t szTemp[MAX_PATH];
+    GetTempPathW(MAX_PATH, szTemp);
+    std::wstring folder = std::wstring(szTemp) + L"bench-log";
+    std::string logFile = std::string(folder.begin(), folder.end()) + "\\scans-{DATE}.csv";
+    const struct { const char* pszWhat; Rules rules; bool bOtherInFront; } kCases[] = {
+        { "neither", {}, false },
+        { "a log file", { { "LogFile", logFile.c_str() } }, false },
+        { "a target brought to front for each scan", { { "TargetWindow", "Key sink" }, { "TargetActivate", "1" } }, true },
+    };
+    for (const auto& c : kCases) {
+        try {
+            Session s(true, c.rules);
+            KeySink other;
+            SetWindowTextA(other.hwnd(), "Other");
+            s.sink.Activate();
+            printf("  %s:\n", c.pszWhat);
+            double before = s.p.CpuMs();
+            Latency(s.sink, nScans, c.bOtherInFront ? &other : nullptr);
+            printf("    the program's processor time: %.2f ms a scan\n", (s.p.CpuMs() - before) / nScans);
+        } catch (const std::exception& e) {
+            printf("  %s: not measured: %s\n", c.pszWhat, e.what());
+        }
+    }
+}
+
 } // namespace
 
 // Arguments: scans for latency and split scans (60), seconds of idle
-// measurement in each mode (30), and "latency" to measure only latency.
+// measurement in each mode (30), and "latency" to measure only latency, or
+// "target" to measure only the target window and the log.
 int main(int argc, char** argv)
 {
     int nScans = argc > 1 ? atoi(argv[1]) : 60;
     int nIdleSeconds = argc > 2 ? atoi(argv[2]) : 30;
     bool bLatencyOnly = argc > 3 && strcmp(argv[3], "latency") == 0;
+    bool bTargetOnly = argc > 3 && strcmp(argv[3], "target") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
     printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
            "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
-    for (bool bAtOnce : { false, true })
-        Measure(bAtOnce, nScans, nIdleSeconds, bLatencyOnly);
+    for (bool bAtOnce : { false, true }) {
+        if (!bTargetOnly)
+            Measure(bAtOnce, nScans, nIdleSeconds, bLatencyOnly);
+    }
+    if (!bLatencyOnly)
+        TargetAndLog(nScans);
     Store::Clear();
     return 0;
 }

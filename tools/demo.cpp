@@ -1,6 +1,10 @@
 // The demonstration tools/run.sh gives on a private display: the program is
 // started, its window and tray menu are photographed, the port is opened,
-// Notepad receives the scans, and the whole screen is photographed again.
+// Notepad receives the scans, and the whole screen is photographed again;
+// then the window, brought back from the tray, with the port open, its system
+// menu, the Scan Rules dialog with a preset, and the window once the device
+// has gone. The scanner goes away when the file "unplug" appears, which
+// tools/run.sh watches for.
 // The pictures are 24-bit BMP files in the current folder (tools/topng.py
 // turns them into PNG). Arguments: the port the scanner is on, seconds to run.
 // Where the tray host and the program's icon in it are on the screen,
@@ -12,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 #include "../res/resource.h"
+#include "../rules/DevicePresets.h"
 #include "../tests/support/Drive.h"
 #include "../tests/support/Program.h"
 #include "../tests/support/Wait.h"
@@ -101,6 +106,78 @@ void ShootTrayMenu(const Program& p)
     WaitUntil([&] { return !IsWindowVisible(hMenu); });
 }
 
+// The window and, over it, the popup menu open now.
+void ShootWithMenu(const char* pszName, HWND hWnd)
+{
+    HWND hMenu = Drive::PopupMenu();
+    if (hMenu == NULL) {
+        printf("no menu opened; no %s picture\n", pszName);
+        return;
+    }
+    Sleep(500);   // painted
+    RECT window = Around(hWnd), menu = Around(hMenu), both, screen = Screen();
+    UnionRect(&both, &window, &menu);
+    IntersectRect(&both, &both, &screen);
+    if (Shot((std::string(pszName) + ".bmp").c_str(), both))
+        printf("picture of the menu: %s\n", pszName);
+    PressKey(VK_ESCAPE);
+    WaitUntil([&] { return !IsWindowVisible(hMenu); });
+}
+
+// The Scan Rules dialog with a barcode preset chosen, its preview showing
+// what the last scan would type; left without saving.
+void ShootScanRules(const Program& p)
+{
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_SCANRULES, 0);
+    HWND hRules = NULL;
+    if (!WaitUntil([&] { return (hRules = FindWindowA("#32770", "Scan Rules")) && IsWindowVisible(hRules); })) {
+        printf("the Scan Rules dialog did not open; no scan-rules picture\n");
+        return;
+    }
+    auto preset = std::find_if(std::begin(kDevicePresets), std::end(kDevicePresets), [](const DevicePreset& d) {
+        return std::string(d.pszName).rfind("Barcode:", 0) == 0;
+    });
+    HWND hDevices = GetDlgItem(hRules, IDC_COMBO_DEVICE);
+    SendMessageA(hDevices, CB_SETCURSEL, preset - std::begin(kDevicePresets), 0);
+    SendMessageA(hRules, WM_COMMAND, MAKEWPARAM(IDC_COMBO_DEVICE, CBN_SELCHANGE), (LPARAM)hDevices);
+    Sleep(700);   // painted
+    if (Shot("scan-rules.bmp", Around(hRules)))
+        printf("picture of the Scan Rules dialog: scan-rules\n");
+    PostMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
+    WaitUntil([&] { return !IsWindow(hRules); });
+}
+
+// The window back from the tray with the port open, its system menu, the
+// Scan Rules dialog, and the window once the scanner has gone.
+void ShootOpenAndLost(const Program& p)
+{
+    // Notepad would cover the window: with no window manager, the window
+    // that comes back is not raised above it.
+    if (HWND hNotepad = FindWindowA("Notepad", NULL))
+        ShowWindow(hNotepad, SW_HIDE);
+    p.OnTrayIcon(WM_LBUTTONDBLCLK);
+    if (!WaitUntil([&] { return IsWindowVisible(p.hwnd); }, 5000)) {
+        printf("the window did not come back from the tray; no pictures of it open\n");
+        return;
+    }
+    Sleep(700);   // painted
+    if (Shot("window-open.bmp", Around(p.hwnd)))
+        printf("picture of the window, the port open: window-open\n");
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, SC_KEYMENU, ' ');   // as Alt+Space
+    ShootWithMenu("system-menu", p.hwnd);
+    ShootScanRules(p);
+
+    if (FILE* f = fopen("unplug", "w"))
+        fclose(f);
+    if (!WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }, 10000)) {
+        printf("the port was not lost; no window-lost picture\n");
+        return;
+    }
+    Sleep(700);   // painted
+    if (Shot("window-lost.bmp", Around(p.hwnd)))
+        printf("picture of the window, the port lost: window-lost\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,8 +189,8 @@ int main(int argc, char** argv)
     try {
         Program p;
         Sleep(1000);   // centred and painted
-        if (Shot("screenshot.bmp", Around(p.hwnd)))
-            printf("picture of the window: screenshot\n");
+        if (Shot("window.bmp", Around(p.hwnd)))
+            printf("picture of the window: window\n");
         ShootTrayMenu(p);
 
         // The list names the port "COM 12" where the scanner's name is COM12.
@@ -144,6 +221,7 @@ int main(int argc, char** argv)
         Sleep(std::max<DWORD>(1000, std::min<DWORD>(10000, left)));
         if (Shot("screenshot-open.bmp", Screen()))
             printf("picture after a few scans: screenshot-open\n");
+        ShootOpenAndLost(p);
         left = seconds * 1000 - std::min(seconds * 1000, GetTickCount() - start);
         Sleep(left);
         printf("ran %lus on the private display; ending\n", (unsigned long)seconds);

@@ -31,7 +31,14 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "Installing them needs root: run 'sudo make deps' once, then this command again." >&2
     exit 1
 fi
-echo "installing: ${need[*]}"
+# apt-get's hundreds of lines of progress go to a log; a failure shows its end.
+log=$(mktemp --suffix=.log /tmp/brindlequaverly-deps.XXXXXX)
+echo "installing ${#need[@]} packages and what they depend on (apt-get's output: $log):"
+echo "${need[*]}" | fold -s -w 76 | sed 's/^/  /'
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${need[@]}"
+if ! { apt-get update && apt-get install -y --no-install-recommends "${need[@]}"; } >"$log" 2>&1; then
+    tail -n 15 "$log" >&2
+    echo "apt-get failed; its whole output is in $log" >&2
+    exit 1
+fi
+echo "installed; apt-get's output is in $log"

@@ -11,7 +11,8 @@
 # (or with --docs) it runs on a private X server with a tray host, where
 # tools/demo.cpp opens the port, lets scans be typed into Notepad, saves
 # screenshots in $BUILD/run/ and ends after WEDGE_RUN_SECONDS (default 20).
-# --docs also copies the screenshots to docs/ for the README.
+# The virtual scanner goes away when asked, for the picture of a lost port.
+# --docs also copies the pictures the docs show to docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine.sh
@@ -95,6 +96,12 @@ else
         sleep 0.1
     done
     echo "virtual scanner on $port, a barcode every 3 s (log: $run/scanner.log)"
+    # The demonstration unplugs it by making this file; the watch ends with it.
+    rm -f "$run/unplug"
+    [ $private = 1 ] && (while [ ! -f "$run/unplug" ]; do
+        kill -0 "$scanner_pid" 2>/dev/null || exit 0
+        sleep 0.2
+    done; kill "$scanner_pid") &
 fi
 
 # ---- start -------------------------------------------------------------------
@@ -128,9 +135,12 @@ if [ $private = 1 ]; then
     wait $!  # in the background, so that a kill ends the run at once
     python3 tools/topng.py "$run"/*.bmp
     if [ $docs = 1 ]; then
-        cp "$run/screenshot.png" docs/window.png
-        [ -f "$run/tray-menu.png" ] && cp "$run/tray-menu.png" docs/tray-menu.png
-        echo "copied to docs/window.png$([ -f "$run/tray-menu.png" ] && echo " and docs/tray-menu.png")"
+        missing=()
+        for pic in window tray-menu window-open system-menu scan-rules window-lost; do
+            if [ -f "$run/$pic.png" ]; then cp "$run/$pic.png" docs/; else missing+=("$pic"); fi
+        done
+        echo "copied to docs/ the pictures it shows"
+        [ ${#missing[@]} -eq 0 ] || { echo "not made, so docs/ keeps the former ones: ${missing[*]}" >&2; exit 1; }
     fi
     echo "screenshots: $(cd "$run" && ls ./*.png | tr '\n' ' ')in $run"
     exit 0

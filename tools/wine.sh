@@ -14,7 +14,7 @@ export WINE WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 use_prefix() {
     export WINEPREFIX=$1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
+        echo "creating the Wine prefix $WINEPREFIX (once; about half a minute)"
         $WINE wineboot -i >"$(dirname "$WINEPREFIX")/wineboot.log" 2>&1
         wineserver -w
     fi

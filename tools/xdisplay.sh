@@ -8,7 +8,9 @@ start_private_display() {
     # -displayfd picks a free display number, so this never clashes with
     # another X server (the tests and the run command each start their own).
     rm -f "$dir/display"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    # -noreset: the server keeps its keyboard layout when its last client
+    # goes, as it does while the tests switch layouts with no Wine running.
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
     [ -s "$dir/display" ] || { echo "Xvfb did not start:" >&2; cat "$dir/xvfb.log" >&2; return 1; }

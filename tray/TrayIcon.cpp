@@ -55,3 +55,19 @@ void CTrayIcon::SetIcon(int nIndex, LPCSTR pszTip)
     m_nid.hIcon = m_pIcons[nIndex];
     g_trayShell.pfnShellNotifyIcon(NIM_MODIFY, &m_nid);
 }
+
+void CTrayIcon::ShowBalloon(LPCSTR pszText)
+{
+    if (!m_bEnabled)
+        return;
+    // The record's second version is the first with a balloon.
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = m_nid.hWnd;
+    nid.uID = m_nid.uID;
+    nid.uFlags = NIF_INFO;
+    nid.dwInfoFlags = NIIF_WARNING;
+    lstrcpynA(nid.szInfoTitle, kDefaultTip, sizeof nid.szInfoTitle);
+    lstrcpynA(nid.szInfo, pszText, sizeof nid.szInfo);
+    g_trayShell.pfnShellNotifyIcon(NIM_MODIFY, &nid);
+}

@@ -20,6 +20,9 @@ public:
     // restarts has forgotten every icon, and one that was not there yet (at
     // log-on) refused it.
     void Add();
+    // A balloon from the icon with a warning: something the user should know
+    // of, and need not answer.
+    void ShowBalloon(LPCSTR pszText);
     // Whether the notification area took the icon at the latest add.
     BOOL IsShown() const { return m_bShown; }
 

@@ -1,9 +1,11 @@
 #include "ScanRulesDlg.h"
 #include "../fw/MessageBox.h"
+#include "../log/ScanLog.h"
 #include "../res/resource.h"
 #include "../rules/DevicePresets.h"
 #include "../rules/ScanRules.h"
 #include "../settings/Settings.h"
+#include <commctrl.h>
 #include <iterator>
 
 const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
@@ -19,6 +21,7 @@ const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
     CommandEntry(IDC_CHECK_SKIPREPEATS, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
     CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
     CommandEntry(IDC_CHECK_ATONCE, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
+    MsgEntry(WM_NOTIFY, &CScanRulesDlg::OnNotify),
 };
 const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
@@ -35,6 +38,17 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strReplace, IDC_EDIT_REPLACE },
     { &RuleSettings::m_strReplaceWith, IDC_EDIT_REPLACEWITH },
     { &RuleSettings::m_strRepeatSeconds, IDC_EDIT_REPEATSECONDS },
+    { &RuleSettings::m_strTarget, IDC_EDIT_TARGET },
+    { &RuleSettings::m_strActivate, IDC_CHECK_ACTIVATE },
+    { &RuleSettings::m_strLogFile, IDC_EDIT_LOGFILE },
+    { &RuleSettings::m_strLogOnly, IDC_CHECK_LOGONLY },
+};
+
+// The pages, in the order of their tabs: a page is the controls whose ids
+// lie in its range.
+static const struct { LPCSTR pszTitle; int nFirstID; int nLastID; } kPages[] = {
+    { "Rules", IDC_PAGE_RULES_FIRST, IDC_PAGE_RULES_LAST },
+    { "Target and log", IDC_PAGE_TARGET_FIRST, IDC_PAGE_TARGET_LAST },
 };
 
 CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& lastScan)
@@ -44,6 +58,11 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
         m_settings.m_strNoMatch = "Drop";
     m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
     m_nAtOnce = m_settings.m_strAtOnce == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_nActivate = m_settings.m_strActivate == "1" ? BST_CHECKED : BST_UNCHECKED;
+    m_nLogOnly = m_settings.m_strLogOnly == "1" ? BST_CHECKED : BST_UNCHECKED;
+    // The tab control is a common control: its class exists once registered.
+    INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TAB_CLASSES };
+    ::InitCommonControlsEx(&icc);
 }
 
 void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
@@ -61,10 +80,16 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_nSkipRepeats);
     DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
     DDX_Check(pDX, IDC_CHECK_ATONCE, m_nAtOnce);
+    DDX_Text(pDX, IDC_EDIT_TARGET, m_settings.m_strTarget);
+    DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_nActivate);
+    DDX_Text(pDX, IDC_EDIT_LOGFILE, m_settings.m_strLogFile);
+    DDX_Check(pDX, IDC_CHECK_LOGONLY, m_nLogOnly);
     DDX_Text(pDX, IDC_EDIT_PREVIEWSCAN, m_strScanShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWTYPED, m_strTypedShown);
     m_settings.m_strSkipRepeats = m_nSkipRepeats == BST_CHECKED ? "1" : "0";
     m_settings.m_strAtOnce = m_nAtOnce == BST_CHECKED ? "1" : "0";
+    m_settings.m_strActivate = m_nActivate == BST_CHECKED ? "1" : "0";
+    m_settings.m_strLogOnly = m_nLogOnly == BST_CHECKED ? "1" : "0";
 }
 
 BOOL CScanRulesDlg::OnInitDialog()
@@ -81,9 +106,35 @@ BOOL CScanRulesDlg::OnInitDialog()
                 ::EnableWindow(GetDlgItem(control.nID), FALSE);
         }
     }
+    HWND hTabs = GetDlgItem(IDC_TAB_PAGES);
+    for (size_t i = 0; i < std::size(kPages); i++) {
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = (LPSTR)kPages[i].pszTitle;
+        ::SendMessageA(hTabs, TCM_INSERTITEMA, i, (LPARAM)&item);
+    }
+    ShowPage(0);
     m_bShown = true;
     ShowScan(m_lastScan);
     return TRUE;
+}
+
+LRESULT CScanRulesDlg::OnNotify(WPARAM, LPARAM lParam)
+{
+    const NMHDR* pHeader = (const NMHDR*)lParam;
+    if (pHeader->idFrom == IDC_TAB_PAGES && pHeader->code == TCN_SELCHANGE)
+        ShowPage((int)::SendMessageA(pHeader->hwndFrom, TCM_GETCURSEL, 0, 0));
+    return 0;
+}
+
+void CScanRulesDlg::ShowPage(int nPage)
+{
+    for (size_t i = 0; i < std::size(kPages); i++) {
+        for (int nID = kPages[i].nFirstID; nID <= kPages[i].nLastID; nID++) {
+            if (HWND hControl = GetDlgItem(nID))
+                ::ShowWindow(hControl, (int)i == nPage ? SW_SHOW : SW_HIDE);
+        }
+    }
 }
 
 void CScanRulesDlg::ShowScan(const std::wstring& scan)
@@ -126,6 +177,9 @@ void CScanRulesDlg::OnOK()
     UpdateData(TRUE);
     CScanRules rules;
     CString strReasons = rules.Compile(m_settings);
+    CString strLogFault = m_settings.m_strLogFile.IsEmpty() ? CString() : LogFileFault(m_settings.m_strLogFile);
+    if (!strLogFault.IsEmpty())
+        AddReason(strReasons, "Log file: ", strLogFault);
     if (!strReasons.IsEmpty()) {
         AfxMessageBox(strReasons, MB_OK | MB_ICONEXCLAMATION);
         return;

@@ -1,6 +1,7 @@
 // The Scan Rules dialog: the rules as texts, which a list fills in for
 // common devices, and a preview of what they would type from the last scan
-// received, which follows the scans that come while it is open.
+// received, which follows the scans that come while it is open. Its fields
+// are in pages: the rules, and the target window and the log.
 #pragma once
 #include <string>
 #include "../fw/Controls.h"
@@ -30,10 +31,15 @@ private:
     void OnRuleChanged();
     // Fills the fields with the rules of the device chosen in the list.
     void OnDeviceChosen();
+    // Shows the page whose tab is chosen, and hides the others.
+    LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    void ShowPage(int nPage);
 
     RuleSettings m_settings;
     int m_nSkipRepeats = 0;
     int m_nAtOnce = 0;
+    int m_nActivate = 0;
+    int m_nLogOnly = 0;
     std::wstring m_lastScan;
     CString m_strScanShown;
     CString m_strTypedShown;

@@ -5,12 +5,19 @@
 #include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
 #include "../settings/Settings.h"
+#include "../tray/TrayIcon.h"
 
-// The rules from their texts; a box says which do not hold, and those are
-// off, with the other settings that are off for the reasons given.
+// The rules, the target and the log from their texts; a box says which do
+// not hold, and those are off, with the other settings that are off for the
+// reasons given.
 void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
 {
     CString strReasons = m_typer.TakeRules(m_ruleSettings);
+    m_target.Take(m_ruleSettings.m_strTarget, m_ruleSettings.m_strActivate == "1");
+    m_log.SetSource("", m_settings.m_strPort);   // no profiles: no device's name
+    CString strLogFault = m_log.Take(m_ruleSettings.m_strLogFile);
+    if (!strLogFault.IsEmpty())
+        AddReason(strReasons, "Log file: ", strLogFault);
     strReasons += strOthersOff;
     if (!strReasons.IsEmpty()) {
         ReportPortEvent(EVENT_RULES_OFF, m_settings.m_strPort, strReasons);
@@ -46,4 +53,17 @@ void CWedgeDlg::TakeScan(const std::wstring& scan)
         m_pRulesDlg->ShowScan(scan);
     m_strLastScan = CString(m_typer.Type(scan));
     UpdateData(FALSE);
+    ShowNotices();
+}
+
+void CWedgeDlg::ShowNotices()
+{
+    for (const CString& strNotice : { m_typer.TakeNotice(), m_log.TakeNotice() }) {
+        if (!strNotice.IsEmpty())
+            m_pTrayIcon->ShowBalloon(strNotice);
+    }
+    if (m_log.IsWaiting())
+        SetTimer(LOG_RETRY_TIMER, 1000);
+    else
+        KillTimer(LOG_RETRY_TIMER);
 }

@@ -29,8 +29,12 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
             ReadScan();
     } else if (nIDEvent == KEY_PACE_TIMER) {
         m_typer.TypeNextKey();
+        ShowNotices();
     } else if (nIDEvent == REQUEST_TIMER) {
         AskDevice();
+    } else if (nIDEvent == LOG_RETRY_TIMER) {
+        m_log.Flush();
+        ShowNotices();
     }
     Default();
 }

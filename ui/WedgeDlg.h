@@ -14,9 +14,10 @@ class CTrayIcon;
 class CScanRulesDlg;
 
 // The read-on timer ticks once, to read on a scan still arriving; the key
-// pace timer types one character a tick at the key delay. Id 3 is left
-// unused: tests post it as the tick of no timer.
-enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5, REQUEST_TIMER = 6 };
+// pace timer types one character a tick at the key delay; the log retry
+// timer writes the log's waiting lines once a second while there are any.
+// Id 3 is left unused: tests post it as the tick of no timer.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5, REQUEST_TIMER = 6, LOG_RETRY_TIMER = 7 };
 // The hotkey that asks the device for a reading.
 enum { REQUEST_HOTKEY = 1 };
 
@@ -87,7 +88,9 @@ private:
     bool m_bHideWithTrayIcon = false;   // opened at start while the notification area was not up
     // Scans (ui/ScanTyping.cpp)
     RuleSettings m_ruleSettings;        // as stored, or as the dialog last saved them
-    CScanTyper m_typer { KEY_PACE_TIMER };   // its rules taken when the port opens and on the dialog's OK
+    CTargetWindow m_target;             // where the keys go; taken with the rules
+    CScanLog m_log;                     // every value a scan gave; taken with the rules
+    CScanTyper m_typer { KEY_PACE_TIMER, m_target, m_log };   // its rules taken when the port opens and on the dialog's OK
     CLineReader m_reader;               // with ScanAtOnce, reads the open port in place of the poll
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
     CDeviceAsker m_asker { REQUEST_HOTKEY, REQUEST_TIMER };   // what is sent to the device, and when
@@ -131,6 +134,9 @@ private:
     void OnNewProfile();
     void OnStartWithWindows();
     void ShowStartWithWindows();
+    // The balloon for what the typer and the log have to say, and the log's
+    // retry timer while lines wait.
+    void ShowNotices();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();

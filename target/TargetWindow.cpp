@@ -1,0 +1,141 @@
+#include "TargetWindow.h"
+#include "../keys/Keystrokes.h"
+
+BOOL (WINAPI* g_pfnBringToFront)(HWND hWnd) = ::SetForegroundWindow;
+
+// How long a window brought to front may take to be there; the window's
+// messages wait meanwhile.
+static const DWORD kActivationMs = 250;
+
+namespace {
+
+std::wstring Upper(std::wstring text)
+{
+    if (!text.empty())
+        ::CharUpperBuffW(&text[0], (DWORD)text.size());
+    return text;
+}
+
+// Whether the text fits the pattern, whose * stands for any text (none too).
+bool Fits(const wchar_t* pszText, const wchar_t* pszPattern)
+{
+    // The last * seen and where the text stood then: a mismatch after it
+    // lets that * take one character more.
+    const wchar_t* pszStar = NULL;
+    const wchar_t* pszResume = NULL;
+    while (*pszText) {
+        if (*pszPattern == L'*') {
+            pszStar = pszPattern++;
+            pszResume = pszText;
+        } else if (*pszPattern == *pszText) {
+            pszPattern++;
+            pszText++;
+        } else if (pszStar) {
+            pszPattern = pszStar + 1;
+            pszText = ++pszResume;
+        } else {
+            return false;
+        }
+    }
+    while (*pszPattern == L'*')
+        pszPattern++;
+    return *pszPattern == 0;
+}
+
+// The file name of the program that owns the window; empty where its process
+// cannot be asked (one of a higher integrity level may refuse).
+std::wstring ProgramOf(HWND hWnd)
+{
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId);
+    if (hProcess == NULL)
+        return L"";
+    wchar_t szPath[MAX_PATH * 4];
+    DWORD dwSize = (DWORD)(sizeof szPath / sizeof szPath[0]);
+    BOOL bRead = ::QueryFullProcessImageNameW(hProcess, 0, szPath, &dwSize);
+    ::CloseHandle(hProcess);
+    if (!bRead)
+        return L"";
+    std::wstring path(szPath, dwSize);
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring TitleOf(HWND hWnd)
+{
+    std::wstring title((size_t)::GetWindowTextLengthW(hWnd) + 1, L'\0');
+    title.resize((size_t)::GetWindowTextW(hWnd, &title[0], (int)title.size()));
+    return title;
+}
+
+} // namespace
+
+void CTargetWindow::Take(const CString& strName, bool bActivate)
+{
+    std::wstring name = Upper(strName.Wide());
+    m_name = name == L"*" ? L"" : name;
+    m_strShown = strName;
+    m_bProgram = name.size() >= 4 && name.compare(name.size() - 4, 4, L".EXE") == 0;
+    m_bActivate = bActivate;
+}
+
+// A window of the typing thread never is the target: the keys would come
+// back to it.
+bool CTargetWindow::Matches(HWND hWnd) const
+{
+    if (hWnd == NULL || ::GetWindowThreadProcessId(hWnd, NULL) == ::GetCurrentThreadId())
+        return false;
+    return Fits(Upper(m_bProgram ? ProgramOf(hWnd) : TitleOf(hWnd)).c_str(), m_name.c_str());
+}
+
+// The newest window is the one the user used last: the top of the Z order,
+// in which EnumWindows goes.
+HWND CTargetWindow::Newest() const
+{
+    Search search = { this, NULL };
+    ::EnumWindows(FindNewest, (LPARAM)&search);
+    return search.hFound;
+}
+
+BOOL CALLBACK CTargetWindow::FindNewest(HWND hWnd, LPARAM lParam)
+{
+    Search& search = *(Search*)lParam;
+    if (::IsWindowVisible(hWnd) && ::GetWindow(hWnd, GW_OWNER) == NULL && search.pTarget->Matches(hWnd))
+        search.hFound = hWnd;
+    return search.hFound == NULL;
+}
+
+HWND CTargetWindow::Reach(CString& strWhy) const
+{
+    HWND hFront = g_desktop.pfnGetForegroundWindow();
+    if (Matches(hFront))
+        return hFront;
+    if (!m_bActivate) {
+        strWhy = m_strShown;
+        strWhy += " is not in front";
+        return NULL;
+    }
+    HWND hNewest = Newest();
+    if (hNewest == NULL) {
+        strWhy = m_bProgram ? "no window of " : "no window titled ";
+        strWhy += m_strShown;
+        return NULL;
+    }
+    if (::IsIconic(hNewest))
+        ::ShowWindow(hNewest, SW_RESTORE);
+    // Windows may refuse, or say yes and only flash the button: what counts
+    // is the window in front after the call.
+    g_pfnBringToFront(hNewest);
+    // The window's thread takes the activation in its own time: the system
+    // shows it in front once that thread has answered.
+    DWORD dwStart = ::GetTickCount();
+    while (g_desktop.pfnGetForegroundWindow() != hNewest && ::GetTickCount() - dwStart < kActivationMs)
+        ::Sleep(10);
+    if (g_desktop.pfnGetForegroundWindow() != hNewest) {
+        strWhy = "Windows did not let ";
+        strWhy += m_strShown;
+        strWhy += " come to front";
+        return NULL;
+    }
+    return hNewest;
+}
