@@ -6,6 +6,9 @@
 struct StartOptions {
     // "/open" (or "-open", in any case): open the port with the saved settings.
     bool bOpenPort = false;
+    // "/profile NAME" (or "-profile"): the profile, or profiles separated by
+    // ';', whose windows start; empty without the switch.
+    CString strProfile;
     // The first argument not understood, empty when there is none.
     CString strUnknown;
 };

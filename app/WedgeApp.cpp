@@ -1,7 +1,11 @@
 #include "WedgeApp.h"
 #include "CommandLine.h"
+#include "ProfileClaim.h"
+#include "../settings/Profiles.h"
+#include "../settings/Settings.h"
 #include "../res/resource.h"
 #include "../ui/WedgeDlg.h"
+#include <algorithm>
 
 void CWedgeApp::LoadIconSet()
 {
@@ -18,18 +22,43 @@ BOOL CWedgeApp::InitInstance()
     SetRegistryKey("Local AppWizard-Generated Applications");
     LoadIconSet();
 
-    CWedgeDlg dlg(m_iconSet);
-    m_pMainWnd = &dlg;
     // An argument not understood is told, and the program starts as without any.
     StartOptions start = ReadCommandLine(::GetCommandLineW());
+    CString strMessage;
     if (!start.strUnknown.IsEmpty()) {
-        CString strMessage;
-        strMessage.Format("Unknown argument: %s\n\nThe one switch this program knows is /open: "
-                          "it opens the port with the saved settings at start.", (LPCSTR)start.strUnknown);
-        dlg.ShowAtStart(strMessage);
-    } else if (start.bOpenPort) {
-        dlg.OpenPortAtStart();
+        strMessage.Format("Unknown argument: %s\n\nThe switches this program knows are /open, which opens the "
+                          "port with the saved settings at start, and /profile NAME, which starts the window of "
+                          "a device's own settings.", (LPCSTR)start.strUnknown);
+        start = StartOptions();
     }
+    // A name not allowed is told, and the program starts without a profile.
+    std::vector<CString> profiles;
+    if (!start.strProfile.IsEmpty())
+        profiles = SplitProfileList(start.strProfile);
+    auto bad = std::find_if(profiles.begin(), profiles.end(), [](const CString& s) { return !IsProfileNameAllowed(s); });
+    if (bad != profiles.end()) {
+        strMessage = ProfileNameRefusal(*bad);
+        strMessage += " The program starts without a profile.";
+        profiles.clear();
+    }
+    // Each further profile of a list gets a process of its own. One that
+    // cannot start is not told: at log-on nobody is there to answer a box.
+    for (size_t i = 1; i < profiles.size(); i++)
+        StartProfileWindow(profiles[i], start.bOpenPort);
+    if (!profiles.empty())
+        SelectProfile(profiles[0]);
+    CProfileClaim claim(ProfileName());
+    if (claim.IsTaken()) {
+        HandToFirstWindow(ProfileWindowTitle(), start.bOpenPort);
+        return FALSE;
+    }
+
+    CWedgeDlg dlg(m_iconSet);
+    m_pMainWnd = &dlg;
+    if (!strMessage.IsEmpty())
+        dlg.ShowAtStart(strMessage);
+    else if (start.bOpenPort)
+        dlg.OpenPortAtStart();
     dlg.DoModal();
     m_pMainWnd = NULL;
     return FALSE;

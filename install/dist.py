@@ -121,10 +121,16 @@ def build_msi(arch, work, out, product, rows):
     # contend for one port.
     props = [prop for prop, _, _, _ in rows]
     secure = dict(line.split("\t", 1) for line in run("msiinfo", "export", out, "Property").splitlines()[3:])
-    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS"]).lstrip(";")
+    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS", "PROFILES"]).lstrip(";")
     queries = [f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'",
                "UPDATE `Component` SET `Condition` = 'STARTWITHWINDOWS=\"1\" OR (NOT STARTWITHWINDOWS AND PREVIOUSRUN)'"
-               " WHERE `Component` = 'Run'"]
+               " WHERE `Component` = 'Run'",
+               "UPDATE `Component` SET `Condition` = 'PROFILES' WHERE `Component` = 'RunProfiles'",
+               # wixl makes a property's custom action a deferred one, which may not set a property.
+               "UPDATE `CustomAction` SET `Type` = 51 WHERE `Action` = 'KeepProfiles'",
+               # "#%": the event message file's path is expanded where it is read.
+               "UPDATE `Registry` SET `Value` = '#%%SystemRoot%\\System32\\EventCreate.exe'"
+               " WHERE `Name` = 'EventMessageFile'"]
     queries += [f"UPDATE `Component` SET `Condition` = '{prop}', `Attributes` = 20 WHERE `Component` = 'Preset{prop}'"
                 for prop in props]
     # The Upgrade table's attributes are part of its key, which SQL does not update.

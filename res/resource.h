@@ -3,11 +3,16 @@
 
 #define IDM_ABOUTBOX            0x0010
 #define IDM_SCANRULES           0x0020
+#define IDM_NEWPROFILE          0x0030
+#define IDM_STARTWITHWINDOWS    0x0040
 #define IDD_ABOUTBOX            100
 #define IDS_ABOUTBOX            101
 #define IDD_MAIN                102
 #define IDS_SCANRULES           103
 #define IDD_SCANRULES           104
+#define IDS_NEWPROFILE          105
+#define IDS_STARTWITHWINDOWS    106
+#define IDD_PROFILENAME         107
 #define IDB_BACKGROUND          132
 #define IDR_TRAYMENU            133
 #define IDI_IDLE                138
@@ -85,6 +90,7 @@
 #define IDC_LABEL_HANDSHAKE     1122
 #define IDC_LABEL_DEVICEHINT    1123
 #define IDC_PAGE_DEVICE_LAST    1139
+#define IDC_EDIT_PROFILENAME    1140
 
 #define ID_TRAY_RESTORE         32771
 #define ID_TRAY_OPENPORT        32772

@@ -78,12 +78,10 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
         Refuse(strWhy);
         return scan;
     }
-    if (m_rules.KeyDelay() == 0) {
-        TypeOn(true);
-    } else {
-        ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay(), NULL);
-        TypeOn(false);
-    }
+    // The timer paces the keys at the key delay; without one, it tries again
+    // while another window's scan holds the desktop's keys.
+    ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay() != 0 ? m_rules.KeyDelay() : USER_TIMER_MINIMUM, NULL);
+    TypeOn(m_rules.KeyDelay() == 0);
     return keys;
 }
 
@@ -91,11 +89,16 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
 // after the last, the error sound where one is refused, and the rest is lost.
 void CScanTyper::TypeNextKey()
 {
-    TypeOn(false);
+    TypeOn(m_rules.KeyDelay() == 0);
 }
 
+// While another window of the program types, nothing goes out: the values
+// wait, in order, for a later tick.
 void CScanTyper::TypeOn(bool bAll)
 {
+    // A tick queued before the last key went out finds nothing to type.
+    if (m_pending.empty() || !m_keysLock.TryTake())
+        return;
     bool bTypedOne = false;
     while (!m_pending.empty()) {
         Pending& pending = m_pending.front();
@@ -170,6 +173,7 @@ void CScanTyper::EndTyping()
 {
     ::KillTimer(m_hWnd, m_nPaceTimer);
     m_pending.clear();
+    m_keysLock.Release();
 }
 
 // A value whose keys nothing took is not typed: the same scan again must type it.

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <deque>
 #include <string>
+#include "../keys/KeysLock.h"
 #include "../log/ScanLog.h"
 #include "../rules/ScanRules.h"
 #include "../target/TargetWindow.h"
@@ -30,7 +31,8 @@ public:
     // window of this thread is in front. Returns what the Last Scan shows:
     // what the scan typed, or the scan as it came when it typed nothing.
     std::wstring Type(const std::wstring& scan);
-    // One character a tick of the pace timer.
+    // One character a tick of the pace timer (all that waits without a key
+    // delay), once this window holds the desktop's keys.
     void TypeNextKey();
     // Drops the keys still to be typed: the port they came from closed.
     void Stop();
@@ -58,7 +60,7 @@ private:
     // Why the keys stopped going out.
     CString WhyStopped() const;
     void Log(const RuledValue& value, LPCSTR pszTyped);
-    // The pace timer and the pending values go.
+    // The pace timer and the pending values go, and the desktop's keys.
     void EndTyping();
     // The sound after a scan's keys, and the last value kept once they went out.
     void Finish(bool bTyped);
@@ -71,7 +73,8 @@ private:
     bool m_bLogOnly = false;
     RepeatMemory m_memory;         // the last value whose keys went out
     RepeatMemory m_pendingMemory;  // what m_memory becomes once the pending keys went out
-    std::deque<Pending> m_pending; // with a key delay: the values still to be typed
+    std::deque<Pending> m_pending; // the values still to be typed: paced, or waiting for the keys
+    CKeysLock m_keysLock;          // held from a scan's first key to its last
     HWND m_hTarget = NULL;         // the target window the pending keys go to; NULL: none is named
     std::wstring m_lastReceived;
     CString m_strNotice;           // what TakeNotice gives next

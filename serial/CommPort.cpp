@@ -113,15 +113,21 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
 
     CString strPath = DevicePath(pszPort);
     m_hComm = ::CreateFileA(strPath, dwDesiredAccess, 0, NULL, OPEN_EXISTING, 0, NULL);
-    if (m_hComm == INVALID_HANDLE_VALUE)
+    if (m_hComm == INVALID_HANDLE_VALUE) {
+        m_dwOpenError = ::GetLastError();
         return kPortCannotBeOpened;
+    }
     m_hClaim = ClaimDevice(strPath);
+    // Windows refuses a second open of a held line so; Wine needs the claim.
+    m_dwOpenError = m_hClaim == NULL ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 
     // A refused step leaves the line in no known state: give the handle back.
     LPCSTR pszFailure = NULL;
     DCB dcb = {};
     dcb.DCBlength = sizeof(DCB);
     if (m_hClaim == NULL || !::GetCommState(m_hComm, &dcb)) {
+        if (m_hClaim != NULL)
+            m_dwOpenError = ::GetLastError();
         pszFailure = kPortCannotBeOpened;
     } else {
         dcb.BaudRate = dwBaudRate;
@@ -152,10 +158,16 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
         // Only the rate: a pty reports 8 data bits and no parity whatever it was given.
         DCB applied = {};
         applied.DCBlength = sizeof(DCB);
-        if (!g_pfnSetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied) || applied.BaudRate != dwBaudRate)
+        if (!g_pfnSetCommState(m_hComm, &dcb) || !::GetCommState(m_hComm, &applied)) {
+            m_dwOpenError = ::GetLastError();
             pszFailure = kLineSettingsNotSupported;
-        else if (!SetTimeouts(0, 10))
+        } else if (applied.BaudRate != dwBaudRate) {
+            m_dwOpenError = ERROR_INVALID_PARAMETER;
+            pszFailure = kLineSettingsNotSupported;
+        } else if (!SetTimeouts(0, 10)) {
+            m_dwOpenError = ::GetLastError();
             pszFailure = kPortCannotBeOpened;
+        }
     }
     if (pszFailure != NULL) {
         Close();

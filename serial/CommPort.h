@@ -41,6 +41,9 @@ public:
     // removed device's does, or the driver no longer reports the line's
     // state. Under Wine reads then go on succeeding with nothing.
     BOOL IsLost();
+    // The system's error code for the last open that failed: why the line
+    // was refused (ERROR_ACCESS_DENIED also where this program holds it).
+    DWORD OpenError() const { return m_dwOpenError; }
     // The modem lines, handshake and access of every open that follows.
     void SetLineControl(const LineControl& control) { m_control = control; }
     const LineControl& Control() const { return m_control; }
@@ -61,6 +64,7 @@ protected:
 
 private:
     BOOL m_bDeviceGone = FALSE;
+    DWORD m_dwOpenError = ERROR_SUCCESS;
 };
 
 // The driver calls of a read, and the cancel that ends a read waiting on

@@ -8,6 +8,29 @@ RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA, ::RegSetValueEx
 const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 const char kPolicyKeyPath[] = "SOFTWARE\\Policies\\Vimo Technologies\\VimoBrindleQV";
 
+static CString g_strProfile;
+
+void SelectProfile(LPCSTR pszName)
+{
+    g_strProfile = pszName;
+}
+
+const CString& ProfileName()
+{
+    return g_strProfile;
+}
+
+// The key of the selected profile below one of the settings' places.
+static CString InProfile(LPCSTR pszPath)
+{
+    CString strPath(pszPath);
+    if (!g_strProfile.IsEmpty()) {
+        strPath += "\\Profiles\\";
+        strPath += g_strProfile;
+    }
+    return strPath;
+}
+
 // The program was a 32-bit program, so its machine-wide settings have always
 // been in that registry view; both builds keep them there, in one place.
 static const REGSAM kMachineView = KEY_WOW64_32KEY;
@@ -56,15 +79,16 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
 // Where registry virtualization put the machine-wide settings of the 32-bit
 // program for a user without the rights to write them: below WOW6432Node on
 // 64-bit Windows, where a 32-bit program's view of the machine lies.
-static LPCSTR VirtualStorePath()
+static CString VirtualStorePath()
 {
     BOOL bWindows64 = TRUE;
 #ifndef _WIN64
     if (!::IsWow64Process(::GetCurrentProcess(), &bWindows64))
         bWindows64 = FALSE;
 #endif
-    return bWindows64 ? "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Vimo Technologies\\VimoBrindleQV"
-                      : "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Vimo Technologies\\VimoBrindleQV";
+    return InProfile(bWindows64
+                         ? "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Vimo Technologies\\VimoBrindleQV"
+                         : "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Vimo Technologies\\VimoBrindleQV");
 }
 
 // A value's bytes as text up to their first NUL, whatever its length and type;
@@ -97,7 +121,7 @@ static std::vector<const SettingValue<T>*> PolicyValues(const SettingValue<T> (&
 {
     std::vector<const SettingValue<T>*> fixed;
     HKEY hKey;
-    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
+    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, InProfile(kPolicyKeyPath), 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
         ERROR_SUCCESS)
         return fixed;
     for (const SettingValue<T>& value : values) {
@@ -113,7 +137,7 @@ template <class T, size_t N>
 static void TakePolicyValues(T& settings, const SettingValue<T> (&values)[N])
 {
     HKEY hKey;
-    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
+    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, InProfile(kPolicyKeyPath), 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
         ERROR_SUCCESS)
         return;
     for (const SettingValue<T>& value : values) {
@@ -141,14 +165,14 @@ static void LoadValues(T& settings, const SettingValue<T> (&values)[N])
     try {
         // Reading needs no more than reading: what an administrator stored
         // loads for every user. A policy wins over everything.
-        const struct { HKEY hRoot; LPCSTR pszPath; REGSAM samView; } places[4] = {
-            { HKEY_LOCAL_MACHINE, kPolicyKeyPath, kPolicyView },
-            { HKEY_CURRENT_USER, kSettingsKeyPath, 0 },
+        const struct { HKEY hRoot; CString strPath; REGSAM samView; } places[4] = {
+            { HKEY_LOCAL_MACHINE, InProfile(kPolicyKeyPath), kPolicyView },
+            { HKEY_CURRENT_USER, InProfile(kSettingsKeyPath), 0 },
             { HKEY_CURRENT_USER, VirtualStorePath(), 0 },
-            { HKEY_LOCAL_MACHINE, kSettingsKeyPath, kMachineView },
+            { HKEY_LOCAL_MACHINE, InProfile(kSettingsKeyPath), kMachineView },
         };
         for (const auto& place : places) {
-            if (g_registry.pfnOpenKey(place.hRoot, place.pszPath, 0, KEY_QUERY_VALUE | place.samView,
+            if (g_registry.pfnOpenKey(place.hRoot, place.strPath, 0, KEY_QUERY_VALUE | place.samView,
                                       &keys[nKeys]) == ERROR_SUCCESS)
                 nKeys++;
         }
@@ -200,10 +224,11 @@ static bool WriteValues(HKEY hRoot, REGSAM samView, const T& settings, const std
 {
     HKEY hKey = NULL;
     const REGSAM sam = KEY_SET_VALUE | samView;
-    LONG lResult = g_registry.pfnCreateKey(hRoot, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE, sam, NULL,
+    const CString strPath = InProfile(kSettingsKeyPath);
+    LONG lResult = g_registry.pfnCreateKey(hRoot, strPath, 0, NULL, REG_OPTION_NON_VOLATILE, sam, NULL,
                                            &hKey, NULL);
     if (lResult != ERROR_SUCCESS)
-        lResult = g_registry.pfnOpenKey(hRoot, kSettingsKeyPath, 0, sam, &hKey);
+        lResult = g_registry.pfnOpenKey(hRoot, strPath, 0, sam, &hKey);
     // Each text is stored whole, with its terminating NUL counted.
     for (size_t i = 0; i < values.size() && lResult == ERROR_SUCCESS; i++) {
         const CString& str = settings.*values[i]->pstr;
@@ -251,7 +276,7 @@ static void SaveValues(const T& settings, const SettingValue<T> (&values)[N])
         // The user's copies are read first: they would hide what was just
         // stored. Only these values go: the others were not stored here.
         if (WriteValues(HKEY_LOCAL_MACHINE, kMachineView, settings, stored) &&
-            DeleteValues(kSettingsKeyPath, stored) && DeleteValues(VirtualStorePath(), stored))
+            DeleteValues(InProfile(kSettingsKeyPath), stored) && DeleteValues(VirtualStorePath(), stored))
             return;
         if (!WriteValues(HKEY_CURRENT_USER, 0, settings, stored))
             ShowSystemErrorText(::GetLastError());

@@ -15,6 +15,13 @@ extern const char kSettingsKeyPath[];
 // every other place and are never saved.
 extern const char kPolicyKeyPath[];
 
+// A profile keeps a device's settings apart from those of the others: with
+// one selected, every place below is its key Profiles\NAME under that place,
+// read and written by the same rules. The empty name (the start) selects the
+// settings of the program without a profile. One process, one profile.
+void SelectProfile(LPCSTR pszName);
+const CString& ProfileName();
+
 // Sets each string to the first stored text it finds, value by value: the
 // policy's, the user's own, the copy registry virtualization kept for the
 // user, the machine-wide one; else to its default.

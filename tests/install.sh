@@ -28,18 +28,24 @@ program="$WINEPREFIX/drive_c/Program Files/Brindlequaverly/VimoBrindleQV.exe"
 shortcut=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs)/Brindlequaverly.lnk
 wine_ msiexec /i "Z:$dir/old/Brindlequaverly-1.4.0-x64.msi" /qn 'COMMPORT=COM 2' BAUDRATE=19200 'SCANPATTERN=\d+' \
     'SCANSUFFIX={TAB}' STARTWITHWINDOWS=1
-wine_ msiexec /i "Z:$dir/new/Brindlequaverly-1.5.0-x64.msi" /qn
+# Without the presets' properties; with the profiles whose windows start at log-on.
+wine_ msiexec /i "Z:$dir/new/Brindlequaverly-1.5.0-x64.msi" /qn 'PROFILES=Scanner;Scale'
 check "upgraded without properties: the program" yes "$(cmp -s unpacked/*/x64/VimoBrindleQV.exe "$program" && echo yes)"
 check "upgraded without properties: the shortcut" yes "$([ -f "$shortcut" ] && echo yes)"
 check "upgraded without properties: the presets given" "COM 2|19200|\d+|{TAB}||" "$(for v in COMMPORT BAUDRATE ScanPattern ScanSuffix DATABITS; do
     echo -n "$(value "$presets" $v /reg:32)|"; done)"
 check "upgraded without properties: the Run entry" '"C:\Program Files\Brindlequaverly\VimoBrindleQV.exe" /open' "$(value "$run" Brindlequaverly)"
+check "the profiles' Run entry" '"C:\Program Files\Brindlequaverly\VimoBrindleQV.exe" /profile "Scanner;Scale" /open' \
+    "$(value "$run" 'Brindlequaverly Profiles')"
+check "the event source" '%SystemRoot%\System32\EventCreate.exe' \
+    "$(wine_ reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brindlequaverly' /v EventMessageFile |
+    sed -n 's/^ *EventMessageFile *REG_EXPAND_SZ *//p')"
 check "the products installed" 1.5.0 "$(wine_ reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
     sed -n 's/^ *DisplayVersion *REG_SZ *//p')"
 $WINE wineboot </dev/null >/dev/null 2>&1   # starts the Run entries as a log-on does
 WEDGE_WINE_DIR=$dir "$src/tests/wine-run.sh" "$tests" || failed=1
 
 wine_ msiexec /x "Z:$dir/new/Brindlequaverly-1.5.0-x64.msi" /qn
-check "uninstalled: the program, the shortcut, the Run entry, the presets" "--|COM 2" \
-    "$([ -e "$program" ] && echo yes)-$([ -e "$shortcut" ] && echo yes)-$(value "$run" Brindlequaverly)|$(value "$presets" COMMPORT /reg:32)"
+check "uninstalled: the program, the shortcut, the Run entries, the presets" "---|COM 2" \
+    "$([ -e "$program" ] && echo yes)-$([ -e "$shortcut" ] && echo yes)-$(value "$run" Brindlequaverly)-$(value "$run" 'Brindlequaverly Profiles')|$(value "$presets" COMMPORT /reg:32)"
 exit $failed

@@ -163,17 +163,20 @@ TEST_F(MainWindow, OpensCentredWithTheAboutAndScanRulesItemsAndItsIcon)
 
     HMENU hSys = GetSystemMenu(w.hwnd, FALSE);
     int n = GetMenuItemCount(hSys);
-    char text[64] = "";
-    GetMenuStringA(hSys, n - 2, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "&About VimoBrindleQVmfc...");
-    EXPECT_EQ(GetMenuItemID(hSys, n - 2), (UINT)IDM_ABOUTBOX);
-    GetMenuStringA(hSys, n - 1, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "Scan &Rules...");
-    EXPECT_EQ(GetMenuItemID(hSys, n - 1), (UINT)IDM_SCANRULES);
+    const std::pair<const char*, UINT> items[] = {
+        { "&About VimoBrindleQVmfc...", IDM_ABOUTBOX }, { "Scan &Rules...", IDM_SCANRULES },
+        { "Start a Window for Another &Device...", IDM_NEWPROFILE }, { "Start with &Windows", IDM_STARTWITHWINDOWS },
+    };
+    for (int i = 0; i < 4; i++) {
+        char text[64] = "";
+        GetMenuStringA(hSys, n - 4 + i, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, items[i].first);
+        EXPECT_EQ(GetMenuItemID(hSys, n - 4 + i), items[i].second);
+    }
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(hSys, n - 3, TRUE, &info);
+    GetMenuItemInfoA(hSys, n - 5, TRUE, &info);
     EXPECT_TRUE(info.fType & MFT_SEPARATOR);
 
     // The idle icon at the large size, loaded once and shared.

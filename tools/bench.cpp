@@ -3,9 +3,10 @@
 // For the poll and for ScanAtOnce it prints scan-to-keystroke latency, the
 // pauses inside scans sent at a line's rate (short ones at 9600 baud, long
 // ones at 115200), what a scale streaming its weights gets typed, the rate of
-// a stream that never pauses and the bytes it loses, and the processor time
-// of an open, idle port (not measured when its seconds are 0). A part that
-// goes wrong prints what it got; the others still run. Run by tools/bench.sh.
+// a stream that never pauses and the bytes it loses, the processor time of
+// an open, idle port (not measured when its seconds are 0), and two devices
+// streaming at once into one window. A part that goes wrong prints what it
+// got; the others still run. Run by tools/bench.sh.
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
@@ -56,6 +57,7 @@ void TakeMessages()
 // seconds do not pile up in the queue. The thread notes when the last byte
 // went: this one may be busy with keys long after.
 struct PacedWrite {
+    const char* pszPort;
     const std::string& bytes;
     double msPerByte;
     VirtualLine::Sent sent;
@@ -67,7 +69,7 @@ DWORD WINAPI WritePaced(LPVOID pv)
 {
     PacedWrite* w = (PacedWrite*)pv;
     try {
-        w->sent = VirtualLine::Send("COM1", w->bytes, w->msPerByte);
+        w->sent = VirtualLine::Send(w->pszPort, w->bytes, w->msPerByte);
     } catch (const std::exception& e) {
         w->error = e.what();
     }
@@ -75,20 +77,37 @@ DWORD WINAPI WritePaced(LPVOID pv)
     return 0;
 }
 
-// Sends the bytes at the pace, taking the keys meanwhile.
+// Sends each write's bytes on its line at its pace, all at the same time,
+// taking the keys meanwhile.
+void SendTogether(std::vector<PacedWrite>& writes)
+{
+    std::vector<HANDLE> threads;
+    for (PacedWrite& w : writes) {
+        HANDLE hThread = CreateThread(NULL, 0, WritePaced, &w, 0, NULL);
+        if (hThread != NULL)
+            threads.push_back(hThread);
+    }
+    DWORD n = (DWORD)threads.size();
+    while (n > 0 && WaitForMultipleObjects(n, threads.data(), TRUE, 0) == WAIT_TIMEOUT) {
+        MsgWaitForMultipleObjects(n, threads.data(), FALSE, 50, QS_ALLINPUT);
+        TakeMessages();
+    }
+    for (HANDLE hThread : threads)
+        CloseHandle(hThread);
+    if (threads.size() < writes.size())
+        throw std::runtime_error("cannot start a writing thread");
+    for (const PacedWrite& w : writes) {
+        if (!w.error.empty())
+            throw std::runtime_error(w.error);
+    }
+}
+
+// Sends the bytes on COM1 at the pace, taking the keys meanwhile.
 PacedWrite Send(const std::string& bytes, double msPerByte)
 {
-    PacedWrite w = { bytes, msPerByte, {}, 0, "" };
-    HANDLE hThread = CreateThread(NULL, 0, WritePaced, &w, 0, NULL);
-    if (hThread == NULL)
-        throw std::runtime_error("cannot start the writing thread");
-    do
-        TakeMessages();
-    while (MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0);
-    CloseHandle(hThread);
-    if (!w.error.empty())
-        throw std::runtime_error(w.error);
-    return w;
+    std::vector<PacedWrite> writes = { { "COM1", bytes, msPerByte, {}, 0, "" } };
+    SendTogether(writes);
+    return writes[0];
 }
 
 // The pace the line reached, in ms a byte, from the ms between the first and
@@ -297,6 +316,55 @@ void Rate(KeySink& sink, double msPerByte, int nBaud, int nSeconds)
            (unsigned)nNotHeld, nSeconds, (unsigned)(nLost - nNotHeld));
 }
 
+// Two devices with a profile each, on COM1 and COM2, streaming lines of 30
+// bytes at 9600 baud at the same time for nSeconds: the characters typed a
+// second, and the lines typed that are none that was sent: keys of the two
+// mixed, which must never be.
+void TwoDevices(bool bAtOnce, int nSeconds)
+{
+    for (const char* port : { "COM1", "COM2" }) {
+        VirtualLine::Drop(port);
+        VirtualLine::Restore(port);
+    }
+    Store::Clear();
+    for (const char* profile : { "Scanner", "Scale" })
+        Store::PutText("ScanAtOnce", bAtOnce ? "1" : "", Store::USER, profile);
+    Store::PutText("COMMPORT", "COM 2", Store::USER, "Scale");
+    Program scanner("/profile Scanner /open", "Scanner - Brindlequaverly");
+    Program scale("/profile Scale /open", "Scale - Brindlequaverly");
+    KeySink sink;
+    for (const Program* p : { &scanner, &scale }) {
+        for (double start = Now(); p->Text(IDC_LABEL_STATUS) != "Port Status: Open" && Now() - start < 10000;)
+            sink.Pump(50);
+    }
+    sink.Activate();
+    size_t nLines = (size_t)(nSeconds * 1000 / kMsPerByte9600 / 30);
+    std::string streams[2];
+    std::vector<std::wstring> sent;
+    for (int d = 0; d < 2; d++) {
+        for (size_t i = 0; i < nLines; i++) {
+            char line[32];
+            snprintf(line, sizeof line, "%c%028u\r", "AB"[d], (unsigned)i);
+            streams[d] += line;
+            sent.push_back(Wide(std::string(line, 29)));
+        }
+    }
+    std::vector<PacedWrite> writes = { { "COM1", streams[0], kMsPerByte9600, {}, 0, "" },
+                                       { "COM2", streams[1], kMsPerByte9600, {}, 0, "" } };
+    SendTogether(writes);
+    Settle(sink, streams[0].size() + streams[1].size(), 1000,
+           std::max(writes[0].dwLastByte, writes[1].dwLastByte) + nSeconds * 1000);
+    size_t nTyped = 0, nMixed = 0;
+    for (size_t at = 0, end; (end = sink.text.find(L'\r', at)) != std::wstring::npos; at = end + 1, nTyped++)
+        nMixed += std::find(sent.begin(), sent.end(), sink.text.substr(at, end - at)) == sent.end();
+    std::vector<LONG> keys = CharacterKeyTimes(sink.events);
+    LONG ms = keys.size() < 2 ? 1 : std::max<LONG>(1, keys.back() - keys.front());
+    printf("  two devices with a profile each, streaming %u lines of 30 bytes each at 9600 baud at once:\n"
+           "    %.0f characters/s typed; %u of the %u lines typed, scans mixed %u\n",
+           (unsigned)nLines, sink.text.size() * 1000.0 / ms, (unsigned)nTyped, (unsigned)(2 * nLines),
+           (unsigned)nMixed);
+}
+
 // The bare window that is the floor of the idle cost, on a line of its own.
 const char kFloorName[] = "wedge_floor.exe";
 
@@ -438,8 +506,11 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
             Session s(bAtOnce, { { "ScanPattern", "^ST,GS,[+-]0*(\\d+\\.\\d+)kg$" }, { "ScanSuffix", "{ENTER}" } });
             Weights(s.sink, 120);
         }
-        Session s(bAtOnce, { { "RequestCommand", "SI\\r\\n" }, { "RequestInterval", "300" } });
-        Replies(s.sink, nScans);
+        {
+            Session s(bAtOnce, { { "RequestCommand", "SI\\r\\n" }, { "RequestInterval", "300" } });
+            Replies(s.sink, nScans);
+        }
+        TwoDevices(bAtOnce, 8);
     } catch (const std::exception& e) {
         printf("  this mode's remaining parts not measured: %s\n", e.what());
     }

@@ -18,6 +18,10 @@ void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
         dlgAbout.DoModal();
     } else if ((nID & 0xFFF0) == IDM_SCANRULES) {
         OnScanRules();
+    } else if ((nID & 0xFFF0) == IDM_NEWPROFILE) {
+        OnNewProfile();
+    } else if ((nID & 0xFFF0) == IDM_STARTWITHWINDOWS) {
+        OnStartWithWindows();
     } else if (nID == SC_MINIMIZE) {
         if (!HideIntoTray())
             Default();   // minimised onto the taskbar, the way back there

@@ -1,6 +1,7 @@
 // Window initialisation: system menu, icons, starting texts, tray icon, lists.
 #include "WedgeDlg.h"
 #include "../res/resource.h"
+#include "../settings/Profiles.h"
 #include "../tray/TrayIcon.h"
 
 BOOL CWedgeDlg::OnInitDialog()
@@ -17,7 +18,14 @@ BOOL CWedgeDlg::OnInitDialog()
         }
         if (strRulesMenu.LoadString(IDS_SCANRULES))
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_SCANRULES, strRulesMenu);
+        CString strNewProfileMenu, strStartMenu;
+        if (strNewProfileMenu.LoadString(IDS_NEWPROFILE))
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_NEWPROFILE, strNewProfileMenu);
+        if (strStartMenu.LoadString(IDS_STARTWITHWINDOWS))
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_STARTWITHWINDOWS, strStartMenu);
+        ShowStartWithWindows();
     }
+    SetWindowText(ProfileWindowTitle());
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -76,8 +84,11 @@ void CWedgeDlg::CreateTrayIcon()
     // program still starts on Vista.
     auto pfnChangeFilter = (BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT))::GetProcAddress(
         ::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
-    if (pfnChangeFilter != NULL)
+    if (pfnChangeFilter != NULL) {
         pfnChangeFilter(m_hWnd, WM_TASKBARCREATED, MSGFLT_ALLOW, NULL);
+        // So does a second start of its profile, which is not elevated.
+        pfnChangeFilter(m_hWnd, WM_PROFILESTART, MSGFLT_ALLOW, NULL);
+    }
     m_pTrayIcon = new CTrayIcon(this, WM_TRAYNOTIFY, m_pIconSet);
     m_bHidden = TRUE;
 }

@@ -1,10 +1,13 @@
 // The one command that opens and closes the port, and what each state shows.
 #include "WedgeDlg.h"
+#include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
 #include "../res/resource.h"
+#include "../settings/Profiles.h"
 #include "../settings/Settings.h"
 #include "../tray/TrayIcon.h"
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +19,18 @@ const PortStateTexts kPortStates[] = {
     /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1 },
     /* PORT_LOST */   { "&Close Port", "Port Status: Lost", "Vimo Brindlequaverly V1.5 (Port Lost)", 0 },
 };
+
+// With a profile the tip begins with the window's title, so that the icons of
+// two devices tell them apart; the state follows, the version gives way.
+CString TrayTip(LPCSTR pszTip)
+{
+    if (ProfileName().IsEmpty())
+        return pszTip;
+    CString strTip = ProfileWindowTitle();
+    strTip += " ";
+    strTip += strchr(pszTip, '(');
+    return strTip;
+}
 
 // A line setting's text, upper-cased, and the code the port is given for it.
 struct SettingCode { LPCSTR pszText; BYTE byCode; };
@@ -88,8 +103,12 @@ void CWedgeDlg::OnStartOptions()
 {
     if (!m_strStartMessage.IsEmpty())
         AfxMessageBox(m_strStartMessage, MB_OK, 0);
-    if (!m_bOpenAtStart)
-        return;
+    if (m_bOpenAtStart)
+        OpenPortAsAtStart();
+}
+
+void CWedgeDlg::OpenPortAsAtStart()
+{
     try {
         OpenPortFromSettings(true);
     } catch (const std::exception& e) {
@@ -118,9 +137,12 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     m_port.SetLineControl(m_asker.Control());
     PortState state = PORT_OPEN;
     if (!bAtStart) {
-        if (!m_port.OpenPort(strDevice, dwBaudRate, byByteSize, byParity, byStopBits))
+        if (!m_port.OpenPort(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
+            ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, SystemErrorText(m_port.OpenError()));
             return;
+        }
     } else if (LPCSTR pszFailure = m_port.OpenPortSilently(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
+        ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, SystemErrorText(m_port.OpenError()));
         // At log-on nobody may be there to answer a box, and a USB adapter
         // may not be up yet: its port is waited for as for a device that went
         // away. Settings the line refuses do not mend by waiting.
@@ -130,6 +152,8 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
         }
         state = PORT_LOST;
     }
+    if (state == PORT_OPEN)
+        ReportPortEvent(EVENT_PORT_OPENED, m_settings.m_strPort);
 
     UpdateData(FALSE);
     ShowPortState(state);
@@ -173,6 +197,7 @@ void CWedgeDlg::LosePort()
     m_reader.Stop();
     m_port.Close();
     ShowPortState(PORT_LOST);
+    ReportPortEvent(EVENT_PORT_LOST, m_settings.m_strPort);
 }
 
 // Once a second while lost: the same line with the same settings, silently.
@@ -180,6 +205,7 @@ void CWedgeDlg::FindLostPort()
 {
     if (m_port.Reopen()) {
         ShowPortState(PORT_OPEN);
+        ReportPortEvent(EVENT_PORT_BACK, m_settings.m_strPort);
         StartReading();
         SendToDevice(m_asker.OpenCommand());   // a device that comes back is greeted again
     }
@@ -192,7 +218,7 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_btnOpenClose.SetWindowText(texts.pszButton);
     m_labelStatus.SetWindowText(texts.pszStatus);
     m_strStatus = texts.pszStatus;
-    m_pTrayIcon->SetIcon(texts.nIcon, texts.pszTip);
+    m_pTrayIcon->SetIcon(texts.nIcon, TrayTip(texts.pszTip));
 }
 
 // A list whose setting a policy fixes stays disabled.

@@ -2,6 +2,7 @@
 // the Scan Rules dialog; and the Scan Rules command.
 #include "WedgeDlg.h"
 #include "ScanRulesDlg.h"
+#include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
 #include "../settings/Settings.h"
 #include "../tray/TrayIcon.h"
@@ -13,13 +14,14 @@ void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
 {
     CString strReasons = m_typer.TakeRules(m_ruleSettings);
     m_target.Take(m_ruleSettings.m_strTarget, m_ruleSettings.m_strActivate == "1");
-    m_log.SetSource("", m_settings.m_strPort);   // no profiles: no device's name
+    m_log.SetSource(ProfileName(), m_settings.m_strPort);
     CString strLogFault = m_log.Take(m_ruleSettings.m_strLogFile);
     if (!strLogFault.IsEmpty())
         AddReason(strReasons, "Log file: ", strLogFault);
     if (!strOthersOff.IsEmpty())
         AddReason(strReasons, "", strOthersOff);
     if (!strReasons.IsEmpty()) {
+        ReportPortEvent(EVENT_RULES_OFF, m_settings.m_strPort, strReasons);
         CString strText = pszWhenFaulty;
         strText += strReasons;
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);

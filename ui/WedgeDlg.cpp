@@ -21,6 +21,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     CommandEntry(ID_TRAY_EXIT, &CWedgeDlg::OnExit),
     CommandEntry(ID_START_OPTIONS, &CWedgeDlg::OnStartOptions),
     MsgEntry(WM_LINEREAD, &CWedgeDlg::OnLineRead),
+    RegisteredMsgEntry(&WM_PROFILESTART, &CWedgeDlg::OnProfileStart),
     MsgEntry(WM_HOTKEY, &CWedgeDlg::OnHotKey),
     CommandEntry(ID_TRAY_ASK, &CWedgeDlg::AskDevice),
 };

@@ -23,6 +23,9 @@ enum { REQUEST_HOTKEY = 1 };
 
 // What the line reader posts for each scan it read, and for a line lost.
 const UINT WM_LINEREAD = WM_APP + 1001;
+// What a second start of the window's profile posts to it; wParam: the start
+// asked to open the port.
+extern const UINT WM_PROFILESTART;
 
 class CWedgeDlg : public CDialog {
 public:
@@ -102,6 +105,7 @@ private:
     void OnOpenClosePort();
     void OnTrayOpenPort();
     void OnStartOptions();
+    void OpenPortAsAtStart();
     // At start, a port that cannot be opened is waited for instead of refused.
     void OpenPortFromSettings(bool bAtStart = false);
     void ClosePort();
@@ -125,6 +129,11 @@ private:
     void OnScanRules();
     void TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff = CString());
     void TakeScan(const std::wstring& scan);
+    // Profiles (ui/Profiles.cpp)
+    LRESULT OnProfileStart(WPARAM wParam, LPARAM lParam);
+    void OnNewProfile();
+    void OnStartWithWindows();
+    void ShowStartWithWindows();
     // The balloon for what the typer and the log have to say, and the log's
     // retry timer while lines wait.
     void ShowNotices();

@@ -154,15 +154,38 @@ std::vector<HWND> TrayIconWindows()
     return icons;
 }
 
-Program::Program(const char* pszArguments)
+namespace {
+
+// Starts the program with the arguments.
+PROCESS_INFORMATION StartProgram(const char* pszArguments)
 {
-    m_otherIcons = TrayIconWindows();
     std::string cmd = "\"" + ProgramPath() + "\" " + pszArguments;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &m_pi))
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         throw std::runtime_error("cannot start " + cmd);
-    Search s = { m_pi.dwProcessId, NULL, "Brindlequaverly", NULL };
+    return pi;
+}
+
+} // namespace
+
+bool RunProgramToEnd(const char* pszArguments, DWORD dwTimeoutMs)
+{
+    PROCESS_INFORMATION pi = StartProgram(pszArguments);
+    bool bEnded = WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0;
+    if (!bEnded)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return bEnded;
+}
+
+Program::Program(const char* pszArguments, const char* pszTitle)
+{
+    m_otherIcons = TrayIconWindows();
+    m_pi = StartProgram(pszArguments);
+    Search s = { m_pi.dwProcessId, NULL, pszTitle, NULL };
     // Found by its title, shown or not (it may hide at once); Sync needs its children.
     WaitUntil([&] {
         EnumWindows(FindDialog, (LPARAM)&s);

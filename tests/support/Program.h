@@ -16,8 +16,8 @@ public:
     static constexpr const char* kProgramName = "VimoBrindleQV.exe";
 
     // Starts VimoBrindleQV.exe (beside the tests' folder) with the arguments
-    // and waits for its window, which may hide at once.
-    explicit Program(const char* pszArguments = "");
+    // and waits for its window of that title, which may hide at once.
+    explicit Program(const char* pszArguments = "", const char* pszTitle = "Brindlequaverly");
     // Ends the process if a test left it running.
     ~Program();
 
@@ -53,6 +53,10 @@ private:
     PROCESS_INFORMATION m_pi = {};
     std::vector<HWND> m_otherIcons;   // icons of other programs, there before the start
 };
+
+// Starts the program with the arguments and waits for the process to end:
+// false when it is still running after the time.
+bool RunProgramToEnd(const char* pszArguments, DWORD dwTimeoutMs);
 
 // Every tray icon window the tray host has now.
 std::vector<HWND> TrayIconWindows();

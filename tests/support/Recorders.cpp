@@ -1,4 +1,5 @@
 #include "Recorders.h"
+#include <utility>
 #include "../../fw/MessageBox.h"
 #include "../../keys/Keystrokes.h"
 #include "../../serial/CommPort.h"
@@ -19,6 +20,13 @@ FailingReads* g_pReads = NULL;
 CancelledReads* g_pCancelled = NULL;
 RefusedTimeouts* g_pRefused = NULL;
 PortReads g_realPortReads;
+EventRecorder* g_pEvents = NULL;
+
+BOOL WINAPI RecordEvent(HANDLE, WORD wType, WORD, DWORD dwId, PSID, WORD wStrings, DWORD, LPCSTR* ppsz, LPVOID)
+{
+    g_pEvents->entries.push_back({ wType, dwId, wStrings > 0 ? ppsz[0] : "" });
+    return TRUE;
+}
 
 int RecordMessageBox(HWND, LPCSTR pszText, LPCSTR, UINT)
 {
@@ -162,6 +170,17 @@ BeepRecorder::~BeepRecorder()
 {
     g_pfnMessageBeep = g_pfnRealBeep;
     g_pBeeps = NULL;
+}
+
+EventRecorder::EventRecorder() : m_pfnReal(std::exchange(g_pfnReportEvent, RecordEvent))
+{
+    g_pEvents = this;
+}
+
+EventRecorder::~EventRecorder()
+{
+    g_pfnReportEvent = m_pfnReal;
+    g_pEvents = NULL;
 }
 
 RegistryWithoutWriteAccess::RegistryWithoutWriteAccess()

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "../../events/EventLog.h"
 
 // While one records, another may record for a while within it.
 class MessageBoxRecorder {
@@ -35,6 +36,18 @@ public:
     BeepRecorder();
     ~BeepRecorder();
     std::vector<UINT> beeps;
+};
+
+// The event log's entries, which Wine's log does not keep.
+class EventRecorder {
+public:
+    EventRecorder();
+    ~EventRecorder();
+    struct Entry { WORD wType; DWORD dwId; std::string text; };
+    std::vector<Entry> entries;
+
+private:
+    decltype(g_pfnReportEvent) m_pfnReal;
 };
 
 // Refuses the creation of any registry key and every opening that asks for

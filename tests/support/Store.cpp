@@ -4,9 +4,9 @@
 namespace Store {
 
 namespace {
-struct Key { HKEY hRoot; const char* pszPath; REGSAM samView; };
+struct Key { HKEY hRoot; std::string path; REGSAM samView; };
 
-Key KeyOf(Place place)
+Key PlaceKey(Place place)
 {
     switch (place) {
     case USER:
@@ -21,11 +21,19 @@ Key KeyOf(Place place)
     }
 }
 
-HKEY Create(Place place, REGSAM sam)
+Key KeyOf(Place place, const char* profile = "")
 {
-    Key key = KeyOf(place);
+    Key key = PlaceKey(place);
+    if (*profile)
+        key.path = key.path + "\\Profiles\\" + profile;
+    return key;
+}
+
+HKEY Create(Place place, REGSAM sam, const char* profile = "")
+{
+    Key key = KeyOf(place, profile);
     HKEY hKey = NULL;
-    RegCreateKeyExA(key.hRoot, key.pszPath, 0, NULL, 0, sam | key.samView, NULL, &hKey, NULL);
+    RegCreateKeyExA(key.hRoot, key.path.c_str(), 0, NULL, 0, sam | key.samView, NULL, &hKey, NULL);
     return hKey;
 }
 } // namespace
@@ -34,30 +42,35 @@ void Clear()
 {
     for (Place place : { MACHINE, USER, VIRTUALIZED, POLICY }) {
         Key key = KeyOf(place);
-        RegDeleteKeyExA(key.hRoot, key.pszPath, key.samView, 0);
+        HKEY hKey;
+        if (RegOpenKeyExA(key.hRoot, key.path.c_str(), 0, KEY_ALL_ACCESS | key.samView, &hKey) == ERROR_SUCCESS) {
+            RegDeleteTreeA(hKey, NULL);
+            RegCloseKey(hKey);
+        }
+        RegDeleteKeyExA(key.hRoot, key.path.c_str(), key.samView, 0);
     }
 }
 
-void Put(const char* name, DWORD type, const void* data, DWORD size, Place place)
+void Put(const char* name, DWORD type, const void* data, DWORD size, Place place, const char* profile)
 {
-    HKEY hKey = Create(place, KEY_SET_VALUE);
+    HKEY hKey = Create(place, KEY_SET_VALUE, profile);
     if (hKey == NULL)
         return;
     RegSetValueExA(hKey, name, 0, type, (const BYTE*)data, size);
     RegCloseKey(hKey);
 }
 
-void PutText(const char* name, const std::string& text, Place place)
+void PutText(const char* name, const std::string& text, Place place, const char* profile)
 {
-    Put(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1, place);
+    Put(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1, place, profile);
 }
 
-std::map<std::string, Value> Read(Place place)
+std::map<std::string, Value> Read(Place place, const char* profile)
 {
     std::map<std::string, Value> values;
-    Key key = KeyOf(place);
+    Key key = KeyOf(place, profile);
     HKEY hKey;
-    if (RegOpenKeyExA(key.hRoot, key.pszPath, 0, KEY_READ | key.samView, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(key.hRoot, key.path.c_str(), 0, KEY_READ | key.samView, &hKey) != ERROR_SUCCESS)
         return values;
     for (DWORD i = 0;; i++) {
         char name[64];

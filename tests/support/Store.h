@@ -16,13 +16,14 @@ struct Value {
 // copy registry virtualization kept for the user of the 32-bit program, the policy key.
 enum Place { MACHINE, USER, VIRTUALIZED, POLICY };
 
-// Removes all four.
+// Removes all four, with their profiles.
 void Clear();
-void Put(const char* name, DWORD type, const void* data, DWORD size, Place place = MACHINE);
+// A profile's key below the place where one is named.
+void Put(const char* name, DWORD type, const void* data, DWORD size, Place place = MACHINE, const char* profile = "");
 // A REG_SZ value with its terminating NUL counted, as the program stores it.
-void PutText(const char* name, const std::string& text, Place place = MACHINE);
+void PutText(const char* name, const std::string& text, Place place = MACHINE, const char* profile = "");
 // Every value under the key, by name; empty when there is no key.
-std::map<std::string, Value> Read(Place place = MACHINE);
+std::map<std::string, Value> Read(Place place = MACHINE, const char* profile = "");
 
 // For the scope, a key (created when missing) is locked as Windows keeps the
 // machine-wide one from a program without elevation: readable, and at most

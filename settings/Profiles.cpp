@@ -1,0 +1,126 @@
+#include "Profiles.h"
+#include "Settings.h"
+
+const char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+static const int kMaxProfileName = 32;
+
+
+bool IsProfileNameAllowed(const CString& strName)
+{
+    int n = strName.GetLength();
+    if (n == 0 || n > kMaxProfileName || strName[0] == ' ' || strName[n - 1] == ' ')
+        return false;
+    for (int i = 0; i < n; i++) {
+        char ch = strName[i];
+        bool bAllowed = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
+                        ch == ' ' || ch == '-' || ch == '_';
+        if (!bAllowed)
+            return false;
+    }
+    return true;
+}
+
+CString ProfileNameRefusal(const CString& strName)
+{
+    CString strText;
+    strText.Format("This profile name is not allowed: \"%s\"\n\nA name is 1 to 32 letters (A to Z), digits, "
+                   "spaces, - and _, neither beginning nor ending with a space.", (LPCSTR)strName);
+    return strText;
+}
+
+std::vector<CString> SplitProfileList(const CString& strList)
+{
+    std::vector<CString> names;
+    CString strName;
+    for (int i = 0; i <= strList.GetLength(); i++) {
+        if (i == strList.GetLength() || strList[i] == ';') {
+            names.push_back(strName);
+            strName.Empty();
+        } else {
+            strName += strList[i];
+        }
+    }
+    return names;
+}
+
+CString ProfileWindowTitle()
+{
+    CString strTitle = ProfileName();
+    if (!strTitle.IsEmpty())
+        strTitle += " - ";
+    strTitle += "Brindlequaverly";
+    return strTitle;
+}
+
+// The command that starts this executable for the profile.
+static CString ProfileCommand(const CString& strName, bool bOpenPort)
+{
+    char szPath[MAX_PATH];
+    DWORD n = ::GetModuleFileNameA(NULL, szPath, MAX_PATH);
+    CString strCommand("\"");
+    strCommand += CString(szPath, (int)n);
+    strCommand += "\"";
+    if (!strName.IsEmpty()) {
+        strCommand += " /profile \"";
+        strCommand += strName;
+        strCommand += "\"";
+    }
+    if (bOpenPort)
+        strCommand += " /open";
+    return strCommand;
+}
+
+bool StartProfileWindow(const CString& strName, bool bOpenPort)
+{
+    CString strCommand = ProfileCommand(strName, bOpenPort);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(NULL, strCommand.GetBuffer(strCommand.GetLength()), NULL, NULL, FALSE, 0, NULL, NULL,
+                          &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return true;
+}
+
+CString RunEntryName()
+{
+    CString strName("Brindlequaverly");
+    if (!ProfileName().IsEmpty()) {
+        strName += " ";
+        strName += ProfileName();
+    }
+    return strName;
+}
+
+bool IsStartedWithWindows()
+{
+    HKEY hKey;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return false;
+    bool bFound = ::RegQueryValueExA(hKey, RunEntryName(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    ::RegCloseKey(hKey);
+    return bFound;
+}
+
+LONG SetStartedWithWindows(bool bStart)
+{
+    HKEY hKey;
+    LONG lResult = ::RegCreateKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                                     NULL, &hKey, NULL);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (bStart) {
+        CString strCommand = ProfileCommand(ProfileName(), true);
+        lResult = ::RegSetValueExA(hKey, RunEntryName(), 0, REG_SZ, (const BYTE*)(LPCSTR)strCommand,
+                                   strCommand.GetLength() + 1);
+    } else {
+        lResult = ::RegDeleteValueA(hKey, RunEntryName());
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            lResult = ERROR_SUCCESS;
+    }
+    ::RegCloseKey(hKey);
+    return lResult;
+}
