@@ -4,7 +4,6 @@
 
 const AFX_MSGMAP_ENTRY CTransparentStatic::messageEntries[] = {
     MsgEntry(WM_PAINT, &CTransparentStatic::OnPaint),
-    MsgEntry(WM_SETTEXT, &CTransparentStatic::OnSetText),
 };
 const AFX_MSGMAP CTransparentStatic::messageMap = { &CWnd::messageMap, messageEntries, std::size(messageEntries) };
 
@@ -40,13 +39,12 @@ void CTransparentStatic::OnPaint()
     dc.SelectObject(hOldFont);
 }
 
-LRESULT CTransparentStatic::OnSetText(WPARAM, LPARAM)
+void CTransparentStatic::SetTextOverPicture(LPCSTR pszText)
 {
-    LRESULT lResult = Default();
+    SetWindowText(pszText);
     HWND hParent = ::GetParent(m_hWnd);
     RECT rect;
     ::GetWindowRect(m_hWnd, &rect);
     ::MapWindowPoints(NULL, hParent, (LPPOINT)&rect, 2);
-    ::RedrawWindow(hParent, &rect, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    return lResult;
+    ::RedrawWindow(hParent, &rect, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

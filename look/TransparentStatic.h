@@ -4,11 +4,13 @@
 #include "../fw/Controls.h"
 
 class CTransparentStatic : public CStatic {
+public:
+    // A static control paints a new text at once, with a box behind it: the
+    // parent paints its picture under the label again, at its next paint.
+    void SetTextOverPicture(LPCSTR pszText);
+
 protected:
     void OnPaint();
-    // A static control paints its new text at once, with a box behind it:
-    // the parent paints its picture under the label again.
-    LRESULT OnSetText(WPARAM wParam, LPARAM lParam);
     const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
     static const AFX_MSGMAP_ENTRY messageEntries[];
     static const AFX_MSGMAP messageMap;

@@ -61,7 +61,8 @@ TEST(TransparentLabel, DrawsOnlyItsTextOverTheBackground)
             dark += PixelOf(hLabel, x, y) == RGB(0, 0, 0);
     EXPECT_GT(dark, 0);
     // A new text, set while the label shows: still no box.
-    SetWindowTextA(hLabel, "II");
+    label.SetTextOverPicture("II");
+    UpdateWindow(hParent);
     EXPECT_EQ(PixelOf(hLabel, 10, 5), RGB(255, 0, 0));
     DestroyWindow(hParent);
 }

@@ -62,7 +62,7 @@ void CWedgeDlg::ShowSendFailure(DWORD dwError)
     g_pfnMessageBeep(MB_ICONHAND);
     CString strTip("Not sent: ");
     strTip += dwError == ERROR_TIMEOUT ? CString("the line held it (handshake?)") : SystemErrorText(dwError);
-    m_labelStatus.SetWindowText(kNotSent);
+    m_labelStatus.SetTextOverPicture(kNotSent);
     m_strStatus = kNotSent;
     m_pTrayIcon->SetIcon(1, strTip);
 }

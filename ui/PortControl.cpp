@@ -216,7 +216,7 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_portState = state;
     const PortStateTexts& texts = kPortStates[state];
     m_btnOpenClose.SetWindowText(texts.pszButton);
-    m_labelStatus.SetWindowText(texts.pszStatus);
+    m_labelStatus.SetTextOverPicture(texts.pszStatus);
     m_strStatus = texts.pszStatus;
     m_pTrayIcon->SetIcon(texts.nIcon, TrayTip(texts.pszTip));
 }
