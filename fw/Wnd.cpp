@@ -171,3 +171,10 @@ void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
     else
         ::SendMessageA(hWndCtrl, BM_SETCHECK, (WPARAM)value, 0);
 }
+
+void DDX_Check(CDataExchange* pDX, int nIDC, CString& value)
+{
+    int nCheck = value == "1" ? BST_CHECKED : BST_UNCHECKED;
+    DDX_Check(pDX, nIDC, nCheck);
+    value = nCheck == BST_CHECKED ? "1" : "0";
+}

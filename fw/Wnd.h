@@ -118,5 +118,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value);
+// A switch stored as text: "1" checks the box; a box read back gives "1" or "0".
+void DDX_Check(CDataExchange* pDX, int nIDC, CString& value);
 // Sets a window's text only when it differs, so an unchanged text is not redrawn.
 void AfxSetWindowText(HWND hWnd, LPCSTR pszNew);

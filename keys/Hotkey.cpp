@@ -49,8 +49,9 @@ bool KeyFromName(const std::string& name, UINT& vk)
 
 std::string Trimmed(const std::string& text)
 {
-    size_t first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    CString strText(text);
+    strText.Trim();
+    return (LPCSTR)strText;
 }
 
 } // namespace

@@ -69,12 +69,6 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
 {
     if (m_settings.m_strNoMatch != "Type")
         m_settings.m_strNoMatch = "Drop";
-    m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
-    m_nAtOnce = m_settings.m_strAtOnce == "1" ? BST_CHECKED : BST_UNCHECKED;
-    m_nActivate = m_settings.m_strActivate == "1" ? BST_CHECKED : BST_UNCHECKED;
-    m_nLogOnly = m_settings.m_strLogOnly == "1" ? BST_CHECKED : BST_UNCHECKED;
-    m_nRaiseDTR = m_settings.m_strRaiseDTR == "1" ? BST_CHECKED : BST_UNCHECKED;
-    m_nRaiseRTS = m_settings.m_strRaiseRTS == "1" ? BST_CHECKED : BST_UNCHECKED;
     // The tab control is a common control: its class exists once registered.
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TAB_CLASSES };
     ::InitCommonControlsEx(&icc);
@@ -93,19 +87,19 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_EDIT_REPLACEWITH, m_settings.m_strReplaceWith);
     DDX_Text(pDX, IDC_EDIT_REPEATSECONDS, m_settings.m_strRepeatSeconds);
     DDX_CBString(pDX, IDC_COMBO_NOMATCH, m_settings.m_strNoMatch);
-    DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_nSkipRepeats);
+    DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_settings.m_strSkipRepeats);
     DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
-    DDX_Check(pDX, IDC_CHECK_ATONCE, m_nAtOnce);
+    DDX_Check(pDX, IDC_CHECK_ATONCE, m_settings.m_strAtOnce);
     DDX_Text(pDX, IDC_EDIT_TARGET, m_settings.m_strTarget);
-    DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_nActivate);
+    DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_settings.m_strActivate);
     DDX_Text(pDX, IDC_EDIT_LOGFILE, m_settings.m_strLogFile);
-    DDX_Check(pDX, IDC_CHECK_LOGONLY, m_nLogOnly);
+    DDX_Check(pDX, IDC_CHECK_LOGONLY, m_settings.m_strLogOnly);
     DDX_Text(pDX, IDC_EDIT_OPENCOMMAND, m_settings.m_strOpenCommand);
     DDX_Text(pDX, IDC_EDIT_REQUEST, m_settings.m_strRequestCommand);
     DDX_Text(pDX, IDC_EDIT_HOTKEY, m_settings.m_strRequestHotkey);
     DDX_Text(pDX, IDC_EDIT_INTERVAL, m_settings.m_strRequestInterval);
-    DDX_Check(pDX, IDC_CHECK_DTR, m_nRaiseDTR);
-    DDX_Check(pDX, IDC_CHECK_RTS, m_nRaiseRTS);
+    DDX_Check(pDX, IDC_CHECK_DTR, m_settings.m_strRaiseDTR);
+    DDX_Check(pDX, IDC_CHECK_RTS, m_settings.m_strRaiseRTS);
     if (m_settings.m_strHandshake.IsEmpty())
         m_settings.m_strHandshake = kNoHandshake;
     DDX_CBString(pDX, IDC_COMBO_HANDSHAKE, m_settings.m_strHandshake);
@@ -114,12 +108,6 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_LABEL_REQUESTSENDS, m_strRequestShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWSCAN, m_strScanShown);
     DDX_Text(pDX, IDC_EDIT_PREVIEWTYPED, m_strTypedShown);
-    m_settings.m_strSkipRepeats = m_nSkipRepeats == BST_CHECKED ? "1" : "0";
-    m_settings.m_strAtOnce = m_nAtOnce == BST_CHECKED ? "1" : "0";
-    m_settings.m_strActivate = m_nActivate == BST_CHECKED ? "1" : "0";
-    m_settings.m_strLogOnly = m_nLogOnly == BST_CHECKED ? "1" : "0";
-    m_settings.m_strRaiseDTR = m_nRaiseDTR == BST_CHECKED ? "1" : "0";
-    m_settings.m_strRaiseRTS = m_nRaiseRTS == BST_CHECKED ? "1" : "0";
 }
 
 BOOL CScanRulesDlg::OnInitDialog()
@@ -184,7 +172,6 @@ void CScanRulesDlg::OnDeviceChosen()
     UpdateData(TRUE);
     FillFromPreset(kDevicePresets[nChosen], m_settings);
     TakePolicyRules(m_settings);
-    m_nSkipRepeats = m_settings.m_strSkipRepeats == "1" ? BST_CHECKED : BST_UNCHECKED;
     m_bShown = false;   // the fields' changes as they are filled are not the user's
     UpdateData(FALSE);
     m_bShown = true;

@@ -38,12 +38,6 @@ private:
     void ShowPage(int nPage);
 
     RuleSettings m_settings;
-    int m_nSkipRepeats = 0;
-    int m_nAtOnce = 0;
-    int m_nActivate = 0;
-    int m_nLogOnly = 0;
-    int m_nRaiseDTR = 0;
-    int m_nRaiseRTS = 0;
     CString m_strRequestShown;
     std::wstring m_lastScan;
     CString m_strScanShown;
