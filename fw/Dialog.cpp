@@ -63,6 +63,12 @@ INT_PTR CDialog::DoModal()
     return m_nModalResult;
 }
 
+bool CDialog::Create(CWnd* pOwner)
+{
+    return ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                                pOwner != NULL ? pOwner->m_hWnd : NULL, AfxDlgProc, (LPARAM)this) != NULL;
+}
+
 // A message sent from another thread or program (an OK, a Close) is handled
 // inside GetMessage, which returns only for a posted one: so each way out
 // posts a message that wakes the loop, as the platform's EndDialog does.

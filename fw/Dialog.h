@@ -10,6 +10,9 @@ public:
     // Creates the window from the template, calls OnInitDialog and runs the
     // modal loop until EndDialog or until the window is destroyed.
     virtual INT_PTR DoModal();
+    // Creates the window from the template, owned by pOwner, and leaves it to
+    // the thread's message loop: a modeless dialog. False where it was not made.
+    bool Create(CWnd* pOwner);
     virtual BOOL OnInitDialog();
     // Ends the modal loop with the result, also from a message sent by
     // another thread; the loop then destroys the window.

@@ -188,12 +188,27 @@ HWND FocusWindow(HWND hForeground)
     return hForeground;
 }
 
-bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
+// The window in front, where it can take keys: it is hOnlyInto where one
+// is named, and it does not outrank this program.
+static HWND WindowTakingKeys(HWND hOnlyInto)
 {
     HWND hForeground = g_desktop.pfnGetForegroundWindow();
     if (hForeground == NULL || (hOnlyInto != NULL && hForeground != hOnlyInto) || g_desktop.pfnOutranks(hForeground))
+        return NULL;
+    return hForeground;
+}
+
+static HKL FocusLayout(HWND hForeground)
+{
+    return ::GetKeyboardLayout(::GetWindowThreadProcessId(FocusWindow(hForeground), NULL));
+}
+
+bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
+{
+    HWND hForeground = WindowTakingKeys(hOnlyInto);
+    if (hForeground == NULL)
         return false;
-    HKL hkl = ::GetKeyboardLayout(::GetWindowThreadProcessId(FocusWindow(hForeground), NULL));
+    HKL hkl = FocusLayout(hForeground);
     // This thread's own key state follows the Caps Lock of another program's
     // keyboard input; reading it through that program's thread instead
     // (AttachThreadInput) clears the thread's key state under Wine.
@@ -211,6 +226,14 @@ bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
             return false;
     }
     return true;
+}
+
+bool PressPaste(HWND hOnlyInto)
+{
+    HWND hForeground = WindowTakingKeys(hOnlyInto);
+    return hForeground != NULL &&
+           SendCharacter({ { VK_CONTROL, FALSE, 0 }, { 'V', FALSE, 0 }, { 'V', TRUE, 0 }, { VK_CONTROL, TRUE, 0 } },
+                         FocusLayout(hForeground));
 }
 
 size_t FirstCharLength(const std::wstring& text)

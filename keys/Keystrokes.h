@@ -43,6 +43,9 @@ extern Desktop g_desktop;
 // stops there. With hOnlyInto, typing stops too before a character when
 // another window than that one is in front.
 bool TypeKeys(const std::wstring& text, HWND hOnlyInto = NULL);
+// Presses Ctrl+V in the window in front, where TypeKeys would type: false
+// where no window could take the keys.
+bool PressPaste(HWND hOnlyInto = NULL);
 // How many of the text's first code units make its first character: two for
 // the halves of one beyond the first 65536, which are typed together.
 size_t FirstCharLength(const std::wstring& text);

@@ -5,6 +5,7 @@
 #define IDM_SCANRULES           0x0020
 #define IDM_NEWPROFILE          0x0030
 #define IDM_STARTWITHWINDOWS    0x0040
+#define IDM_RECEIVEDDATA        0x0050
 #define IDD_ABOUTBOX            100
 #define IDS_ABOUTBOX            101
 #define IDD_MAIN                102
@@ -13,6 +14,8 @@
 #define IDS_NEWPROFILE          105
 #define IDS_STARTWITHWINDOWS    106
 #define IDD_PROFILENAME         107
+#define IDD_RECEIVEDDATA        108
+#define IDS_RECEIVEDDATA        109
 #define IDB_BACKGROUND          132
 #define IDR_TRAYMENU            133
 #define IDI_IDLE                138
@@ -63,6 +66,9 @@
 #define IDC_LABEL_NOMATCH       1041
 #define IDC_LABEL_REPEATSECONDS 1042
 #define IDC_LABEL_KEYDELAY      1043
+#define IDC_COMBO_TYPEBY        1047
+#define IDC_LABEL_TYPEBY        1048
+#define IDC_LABEL_TYPEBYHINT    1049
 #define IDC_PAGE_RULES_LAST     1069
 #define IDC_PAGE_TARGET_FIRST   1070
 #define IDC_EDIT_TARGET         1070
@@ -91,11 +97,19 @@
 #define IDC_LABEL_DEVICEHINT    1123
 #define IDC_PAGE_DEVICE_LAST    1139
 #define IDC_EDIT_PROFILENAME    1140
+// The Received Data window
+#define IDC_LIST_RECEIVED       1150
+#define IDC_CHECK_HEX           1151
+#define IDC_CHECK_PAUSE         1152
+#define IDC_BTN_CLEAR           1153
+#define IDC_BTN_COPY            1154
+#define IDC_LABEL_RECEIVEDCOUNT 1155
 
 #define ID_TRAY_RESTORE         32771
 #define ID_TRAY_OPENPORT        32772
 #define ID_TRAY_EXIT            32773
 #define ID_TRAY_ASK             32774
+#define ID_TRAY_RECEIVED        32775
 #define ID_START_OPTIONS        32780   // posted to the main window once it is up
 
 #define WM_TRAYNOTIFY           0x83E8

@@ -1,16 +1,37 @@
 #include "ScanTyper.h"
 #include "../keys/Keystrokes.h"
+#include <algorithm>
 
 BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 
 static const char kOwnWindowInFront[] = "the program's own window is in front";
+// How long a paste may wait for the receiving program to take it.
+static const ULONGLONG kTakeMs = 2000;
+
+// The text of TypeBy: Keys (or empty) types, Paste pastes; false for any other.
+static bool TypeByFromText(CString strText, bool& bPaste)
+{
+    strText.Trim();
+    strText.MakeUpper();
+    bPaste = strText == "PASTE";
+    return bPaste || strText.IsEmpty() || strText == "KEYS";
+}
+
+// What a key name types is pressed as a key between pasted pieces.
+static bool IsKey(wchar_t wch)
+{
+    return wch == L'\r' || wch == L'\t' || wch == 0x1B || wch == L'\b';
+}
 
 CString CScanTyper::TakeRules(const RuleSettings& settings)
 {
     m_memory = RepeatMemory();
     m_pendingMemory = RepeatMemory();
     m_bLogOnly = settings.m_strLogOnly == "1";
-    return m_rules.Compile(settings);
+    CString strReasons = m_rules.Compile(settings);
+    if (!TypeByFromText(settings.m_strTypeBy, m_bPaste))
+        strReasons += "Type by: it must be Keys or Paste; scans are typed as keys.\n";
+    return strReasons;
 }
 
 // Not while any window of this thread is in front: the main window, the About
@@ -40,10 +61,8 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
     RepeatMemory memory = bTyping ? m_pendingMemory : m_memory;
     if (OwnWindowInFront()) {
         // The memory stays as it was: the scan is only logged.
-        if (m_log.IsOn()) {
-            for (const RuledValue& value : Values(scan, memory))
-                Log(value, kOwnWindowInFront);
-        }
+        for (const RuledValue& value : Values(scan, memory))
+            Log(value, kOwnWindowInFront);
         return scan;
     }
     std::vector<RuledValue> values = Values(scan, memory);
@@ -109,13 +128,22 @@ void CScanTyper::TypeOn(bool bAll)
         }
         if (bTypedOne)
             return;   // the next tick types on
-        std::wstring keys = bAll ? pending.rest : pending.rest.substr(0, FirstCharLength(pending.rest));
-        if (OwnWindowInFront() || !TypeKeys(keys, m_hTarget)) {
-            Refuse(WhyStopped());
-            return;
+        if (m_bPaste) {
+            CString strWhy;
+            PasteStep step = PasteOn(pending, strWhy);
+            if (step == PASTE_FAILED)
+                Refuse(strWhy);
+            if (step != PASTE_ON)
+                return;
+        } else {
+            std::wstring keys = bAll ? pending.rest : pending.rest.substr(0, FirstCharLength(pending.rest));
+            if (OwnWindowInFront() || !TypeKeys(keys, m_hTarget)) {
+                Refuse(WhyStopped());
+                return;
+            }
+            pending.rest.erase(0, keys.size());
+            bTypedOne = !bAll;
         }
-        pending.rest.erase(0, keys.size());
-        bTypedOne = !bAll;
         if (pending.rest.empty()) {
             Log(pending.value, "typed");
             m_pending.pop_front();
@@ -123,6 +151,51 @@ void CScanTyper::TypeOn(bool bAll)
     }
     EndTyping();
     Finish(true);
+}
+
+CScanTyper::PasteStep CScanTyper::PasteOn(Pending& pending, CString& strWhy)
+{
+    if (m_nPastedAt != 0) {
+        if (m_paste.IsTaken()) {
+            m_nPastedAt = 0;
+            return PASTE_ON;
+        }
+        if (::GetTickCount64() - m_nPastedAt < kTakeMs)
+            return PASTE_WAITING;
+        strWhy = "the window in front took no paste";
+        return PASTE_FAILED;
+    }
+    if (pending.rest.empty())
+        return PASTE_ON;
+    size_t n = 1;
+    while (!IsKey(pending.rest[0]) && n < pending.rest.size() && !IsKey(pending.rest[n]))
+        n++;
+    std::wstring piece = pending.rest.substr(0, n);
+    if (OwnWindowInFront()) {
+        strWhy = WhyStopped();
+        return PASTE_FAILED;
+    }
+    if (IsKey(piece[0])) {
+        if (!TypeKeys(piece, m_hTarget)) {
+            strWhy = WhyStopped();
+            return PASTE_FAILED;
+        }
+    } else {
+        // Other control characters type nothing as keys either.
+        piece.erase(std::remove_if(piece.begin(), piece.end(), [](wchar_t wch) { return wch < 32 || wch == 127; }),
+                    piece.end());
+        if (!piece.empty()) {
+            if (!m_paste.Offer(piece, strWhy))
+                return PASTE_FAILED;
+            if (!PressPaste(m_hTarget)) {
+                strWhy = WhyStopped();
+                return PASTE_FAILED;
+            }
+            m_nPastedAt = ::GetTickCount64();
+        }
+    }
+    pending.rest.erase(0, n);
+    return m_nPastedAt != 0 ? PASTE_WAITING : PASTE_ON;
 }
 
 CString CScanTyper::WhyStopped() const
@@ -159,8 +232,14 @@ void CScanTyper::Refuse(const CString& strWhy)
 
 void CScanTyper::Log(const RuledValue& value, LPCSTR pszTyped)
 {
-    static const LPCSTR kFates[] = { /* TYPED */ NULL, /* SKIPPED */ "skipped", /* DROPPED */ "dropped" };
-    m_log.Add(ShowKeys(value.value), value.fate == RuledValue::TYPED ? pszTyped : kFates[value.fate]);
+    static const LPCSTR kFates[] = {
+        /* TYPED */ NULL, /* SKIPPED */ "skipped: repeat", /* DROPPED */ "dropped: the pattern did not match",
+    };
+    LPCSTR pszResult = value.fate == RuledValue::TYPED ? pszTyped
+                       : value.value.empty()           ? "dropped: nothing but line ends"
+                                                       : kFates[value.fate];
+    m_log.Add(ShowKeys(value.value), pszResult);
+    m_received.AddScan(ShowKeys(value.fate == RuledValue::TYPED ? value.keys : value.value), pszResult);
 }
 
 // Quietly: the user closed the port.
@@ -169,10 +248,14 @@ void CScanTyper::Stop()
     GiveUp("the port was closed");
 }
 
+// The user's clipboard goes back once the last piece was taken, or given up.
 void CScanTyper::EndTyping()
 {
     ::KillTimer(m_hWnd, m_nPaceTimer);
     m_pending.clear();
+    m_nPastedAt = 0;
+    if (m_paste.IsHolding() && !m_paste.GiveBack())
+        m_strNotice = "What the clipboard held could not be put back: another program holds the clipboard";
     m_keysLock.Release();
 }
 

@@ -2,14 +2,18 @@
 // value kept for skipping repeats, the keys paced at the key delay, and the
 // beep after, or the error sound where nothing took the keys. Keys go only
 // to the target window, where one is named, and each value a scan gives goes
-// to the log with what became of it. Works for one window, whose thread's
+// to the log and to the received data with what became of it. With TypeBy
+// Paste, each value's text is pasted and its key names pressed between the
+// pieces. Works for one window, whose thread's
 // windows never take a scan and whose timer paces the keys.
 #pragma once
 #include <windows.h>
 #include <deque>
 #include <string>
+#include "../keys/ClipboardPaste.h"
 #include "../keys/KeysLock.h"
 #include "../log/ScanLog.h"
+#include "../monitor/ReceivedData.h"
 #include "../rules/ScanRules.h"
 #include "../target/TargetWindow.h"
 
@@ -19,10 +23,18 @@ extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
 class CScanTyper {
 public:
     // The window's timer nPaceTimer types the keys at the key delay: its
-    // ticks go to TypeNextKey. The target and the log live as long as the typer.
-    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log)
-        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log) {}
-    void SetWindow(HWND hWnd) { m_hWnd = hWnd; }
+    // ticks go to TypeNextKey. The target, the log and the received data
+    // live as long as the typer.
+    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log, CReceivedData& received)
+        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log), m_received(received) {}
+    // The window owns the clipboard while a value is pasted: its
+    // WM_RENDERFORMAT goes to RenderPaste.
+    void SetWindow(HWND hWnd)
+    {
+        m_hWnd = hWnd;
+        m_paste.SetOwner(hWnd);
+    }
+    void RenderPaste(UINT nFormat) { m_paste.Render(nFormat); }
 
     // Takes the rules from their texts and forgets the last value typed.
     // Returns why the rules that do not hold are off; empty when all hold.
@@ -49,7 +61,12 @@ private:
         std::wstring rest;   // its keys not typed yet
     };
 
+    enum PasteStep { PASTE_ON, PASTE_WAITING, PASTE_FAILED };
+
     bool OwnWindowInFront() const;
+    // The next piece of the value pasted, or its key pressed, or the wait for
+    // the piece pasted last to be taken; the reason where it failed.
+    PasteStep PasteOn(Pending& pending, CString& strWhy);
     std::vector<RuledValue> Values(const std::wstring& scan, RepeatMemory& memory) const;
     // Types the pending values in order, all of them or one character.
     void TypeOn(bool bAll);
@@ -69,8 +86,12 @@ private:
     UINT_PTR m_nPaceTimer;
     const CTargetWindow& m_target;
     CScanLog& m_log;
+    CReceivedData& m_received;
     CScanRules m_rules;
     bool m_bLogOnly = false;
+    bool m_bPaste = false;         // TypeBy Paste
+    CClipboardPaste m_paste;
+    ULONGLONG m_nPastedAt = 0;     // when the piece that was not taken yet was pasted; 0: none
     RepeatMemory m_memory;         // the last value whose keys went out
     RepeatMemory m_pendingMemory;  // what m_memory becomes once the pending keys went out
     std::deque<Pending> m_pending; // the values still to be typed: paced, or waiting for the keys

@@ -330,6 +330,8 @@ DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
     COMSTAT stat = {};
     if (n == kReadBytes && g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat) && stat.cbInQue > 0)
         n += Read(area + n, stat.cbInQue < dwRoom - n ? stat.cbInQue : dwRoom - n);
+    if (n != 0 && m_pReadSink != NULL)
+        m_pReadSink->BytesRead(area, n);
     // A NUL cannot stand in the text; drop it alone and keep what follows.
     for (DWORD i = 0; i < n; i++) {
         if (area[i] != '\0')

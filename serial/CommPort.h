@@ -92,8 +92,20 @@ enum ReadResult {
     READ_LOST,       // the device has gone, and nothing it sent is left
 };
 
+// Where each read's bytes are also handed as they came, NUL included, on the
+// thread that read them: for showing what the device sent.
+class CReadSink {
+public:
+    virtual void BytesRead(const char* pBytes, size_t nCount) = 0;
+
+protected:
+    ~CReadSink() = default;
+};
+
 class CBufferedCommPort : public CCommPort {
 public:
+    // The sink lives as long as the port.
+    void SetReadSink(CReadSink* pSink) { m_pReadSink = pSink; }
     // Opens the port for reading, and for writing where the line control
     // says the program writes.
     BOOL OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
@@ -146,6 +158,7 @@ private:
     void HandBack(int nLength, UINT nCodePage, std::wstring& scan);
     void SendQueued();
 
+    CReadSink* m_pReadSink = NULL;
     CString m_strRxBuffer;
     int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
     int m_nQuietReads = 0;   // the reads in a row that found the line quiet while gathering

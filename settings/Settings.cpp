@@ -59,6 +59,7 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "ScanSkipRepeats", "", &RuleSettings::m_strSkipRepeats },
     { "KeyDelay", "", &RuleSettings::m_strKeyDelay },
     { "ScanAtOnce", "", &RuleSettings::m_strAtOnce },
+    { "TypeBy", "", &RuleSettings::m_strTypeBy },
     { "ScanOutput", "", &RuleSettings::m_strOutput },
     { "ScanReplace", "", &RuleSettings::m_strReplace },
     { "ScanReplaceWith", "", &RuleSettings::m_strReplaceWith },

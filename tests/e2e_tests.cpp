@@ -279,7 +279,7 @@ TEST_F(EndToEnd, TheTrayIconRestoresTogglesThePortAndEndsTheProgram)
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(p.hwnd) != FALSE; }));
 
     p.OnTrayIcon(WM_RBUTTONDOWN);
-    ASSERT_TRUE(p.ChooseFromTrayMenu(3));
+    ASSERT_TRUE(p.ChooseFromTrayMenu(4));   // Exit, below Show Received Data...
     EXPECT_TRUE(p.WaitForExit());
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); })) << "a dead icon is left in the tray";
 }
@@ -336,7 +336,7 @@ TEST_F(EndToEnd, StartPickOpenScanRestoreCloseFromTheTrayExit)
 
     HWND hIcon = p.TrayIcon();
     p.OnTrayIcon(WM_RBUTTONDOWN);
-    ASSERT_TRUE(p.ChooseFromTrayMenu(3));   // Exit
+    ASSERT_TRUE(p.ChooseFromTrayMenu(4));   // Exit
     EXPECT_TRUE(p.WaitForExit());
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hIcon); }));
     EXPECT_EQ(Store::Read()["BAUDRATE"].bytes, std::string("4800") + '\0');

@@ -22,6 +22,8 @@ void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
         OnNewProfile();
     } else if ((nID & 0xFFF0) == IDM_STARTWITHWINDOWS) {
         OnStartWithWindows();
+    } else if ((nID & 0xFFF0) == IDM_RECEIVEDDATA) {
+        OnShowReceivedData();
     } else if (nID == SC_MINIMIZE) {
         if (!HideIntoTray())
             Default();   // minimised onto the taskbar, the way back there
@@ -30,6 +32,11 @@ void CWedgeDlg::OnSysCommand(UINT nID, LPARAM)
     } else {
         Default();
     }
+}
+
+void CWedgeDlg::OnShowReceivedData()
+{
+    m_receivedDlg.Show(this);
 }
 
 void CWedgeDlg::OnRestore()

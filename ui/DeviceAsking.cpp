@@ -48,6 +48,7 @@ void CWedgeDlg::SendToDevice(const std::string& bytes)
 {
     if (bytes.empty())
         return;
+    m_received.AddSent(bytes);
     if (m_reader.IsRunning()) {
         m_reader.Send(bytes);
     } else {

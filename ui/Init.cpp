@@ -18,7 +18,9 @@ BOOL CWedgeDlg::OnInitDialog()
         }
         if (strRulesMenu.LoadString(IDS_SCANRULES))
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_SCANRULES, strRulesMenu);
-        CString strNewProfileMenu, strStartMenu;
+        CString strReceivedMenu, strNewProfileMenu, strStartMenu;
+        if (strReceivedMenu.LoadString(IDS_RECEIVEDDATA))
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_RECEIVEDDATA, strReceivedMenu);
         if (strNewProfileMenu.LoadString(IDS_NEWPROFILE))
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_NEWPROFILE, strNewProfileMenu);
         if (strStartMenu.LoadString(IDS_STARTWITHWINDOWS))

@@ -213,6 +213,11 @@ void CWedgeDlg::FindLostPort()
 
 void CWedgeDlg::ShowPortState(PortState state)
 {
+    if (state != m_portState) {
+        LPCSTR pszEvent = state == PORT_OPEN ? (m_portState == PORT_LOST ? "back" : "opened")
+                          : state == PORT_LOST ? "lost" : "closed";
+        m_received.AddPortEvent(m_settings.m_strPort, pszEvent);
+    }
     m_portState = state;
     const PortStateTexts& texts = kPortStates[state];
     m_btnOpenClose.SetWindowText(texts.pszButton);

@@ -36,6 +36,7 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strSkipRepeats, IDC_CHECK_SKIPREPEATS },
     { &RuleSettings::m_strKeyDelay, IDC_EDIT_KEYDELAY },
     { &RuleSettings::m_strAtOnce, IDC_CHECK_ATONCE },
+    { &RuleSettings::m_strTypeBy, IDC_COMBO_TYPEBY },
     { &RuleSettings::m_strOutput, IDC_EDIT_OUTPUT },
     { &RuleSettings::m_strReplace, IDC_EDIT_REPLACE },
     { &RuleSettings::m_strReplaceWith, IDC_EDIT_REPLACEWITH },
@@ -69,6 +70,10 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
 {
     if (m_settings.m_strNoMatch != "Type")
         m_settings.m_strNoMatch = "Drop";
+    // A stored text that is neither is off, which types keys.
+    CString strTypeBy = m_settings.m_strTypeBy;
+    strTypeBy.MakeUpper();
+    m_settings.m_strTypeBy = strTypeBy == "PASTE" ? "Paste" : "Keys";
     // The tab control is a common control: its class exists once registered.
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TAB_CLASSES };
     ::InitCommonControlsEx(&icc);
@@ -79,6 +84,7 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_COMBO_NOMATCH, m_comboNoMatch);
     DDX_Control(pDX, IDC_COMBO_DEVICE, m_comboDevice);
     DDX_Control(pDX, IDC_COMBO_HANDSHAKE, m_comboHandshake);
+    DDX_Control(pDX, IDC_COMBO_TYPEBY, m_comboTypeBy);
     DDX_Text(pDX, IDC_EDIT_PREFIX, m_settings.m_strPrefix);
     DDX_Text(pDX, IDC_EDIT_SUFFIX, m_settings.m_strSuffix);
     DDX_Text(pDX, IDC_EDIT_PATTERN, m_settings.m_strPattern);
@@ -90,6 +96,7 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_settings.m_strSkipRepeats);
     DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
     DDX_Check(pDX, IDC_CHECK_ATONCE, m_settings.m_strAtOnce);
+    DDX_CBString(pDX, IDC_COMBO_TYPEBY, m_settings.m_strTypeBy);
     DDX_Text(pDX, IDC_EDIT_TARGET, m_settings.m_strTarget);
     DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_settings.m_strActivate);
     DDX_Text(pDX, IDC_EDIT_LOGFILE, m_settings.m_strLogFile);
@@ -117,6 +124,8 @@ BOOL CScanRulesDlg::OnInitDialog()
         m_comboNoMatch.AddString(psz);
     for (LPCSTR psz : { kNoHandshake, "RTS/CTS", "XON/XOFF" })
         m_comboHandshake.AddString(psz);
+    for (LPCSTR psz : { "Keys", "Paste" })
+        m_comboTypeBy.AddString(psz);
     for (const DevicePreset& preset : kDevicePresets)
         m_comboDevice.AddString(preset.pszName);
     UpdateData(FALSE);

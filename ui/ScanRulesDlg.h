@@ -45,5 +45,6 @@ private:
     CComboBox m_comboNoMatch;
     CComboBox m_comboDevice;
     CComboBox m_comboHandshake;
+    CComboBox m_comboTypeBy;
     bool m_bShown = false;   // the controls are filled: their changes are the user's
 };

@@ -68,3 +68,10 @@ void CWedgeDlg::ShowNotices()
     else
         KillTimer(LOG_RETRY_TIMER);
 }
+
+// The program taking a pasted value asks for its text.
+LRESULT CWedgeDlg::OnRenderFormat(WPARAM wParam, LPARAM)
+{
+    m_typer.RenderPaste((UINT)wParam);
+    return 0;
+}

@@ -24,6 +24,8 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     RegisteredMsgEntry(&WM_PROFILESTART, &CWedgeDlg::OnProfileStart),
     MsgEntry(WM_HOTKEY, &CWedgeDlg::OnHotKey),
     CommandEntry(ID_TRAY_ASK, &CWedgeDlg::AskDevice),
+    CommandEntry(ID_TRAY_RECEIVED, &CWedgeDlg::OnShowReceivedData),
+    MsgEntry(WM_RENDERFORMAT, &CWedgeDlg::OnRenderFormat),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
@@ -33,6 +35,7 @@ CWedgeDlg::CWedgeDlg(HICON* pIconSet, CWnd* pParent)
                                   ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED)),
       m_pIconSet(pIconSet)
 {
+    m_port.SetReadSink(&m_received);
 }
 
 CWedgeDlg::~CWedgeDlg()

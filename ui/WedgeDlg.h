@@ -8,6 +8,7 @@
 #include "../scan/ScanTyper.h"
 #include "../serial/CommPort.h"
 #include "../serial/LineReader.h"
+#include "ReceivedDataDlg.h"
 #include "../settings/PortSettings.h"
 
 class CTrayIcon;
@@ -17,7 +18,9 @@ class CScanRulesDlg;
 // pace timer types one character a tick at the key delay; the log retry
 // timer writes the log's waiting lines once a second while there are any.
 // Id 3 is left unused: tests post it as the tick of no timer.
-enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5, REQUEST_TIMER = 6, LOG_RETRY_TIMER = 7 };
+// The Received Data window brings its list up to date on its own timer.
+enum { POLL_TIMER = 1, BLINK_TIMER = 2, READ_ON_TIMER = 4, KEY_PACE_TIMER = 5, REQUEST_TIMER = 6, LOG_RETRY_TIMER = 7,
+       RECEIVED_TIMER = 10 };
 // The hotkey that asks the device for a reading.
 enum { REQUEST_HOTKEY = 1 };
 
@@ -90,10 +93,12 @@ private:
     RuleSettings m_ruleSettings;        // as stored, or as the dialog last saved them
     CTargetWindow m_target;             // where the keys go; taken with the rules
     CScanLog m_log;                     // every value a scan gave; taken with the rules
-    CScanTyper m_typer { KEY_PACE_TIMER, m_target, m_log };   // its rules taken when the port opens and on the dialog's OK
+    CReceivedData m_received;           // what passed on the line lately, fed by the port's reads, the typer and the sends
+    CScanTyper m_typer { KEY_PACE_TIMER, m_target, m_log, m_received };   // its rules taken when the port opens and on the dialog's OK
     CLineReader m_reader;               // with ScanAtOnce, reads the open port in place of the poll
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
     CDeviceAsker m_asker { REQUEST_HOTKEY, REQUEST_TIMER };   // what is sent to the device, and when
+    CReceivedDataDlg m_receivedDlg { m_received };   // while it is open
 
     // Initialisation
     void FillLists();
@@ -137,6 +142,9 @@ private:
     // The balloon for what the typer and the log have to say, and the log's
     // retry timer while lines wait.
     void ShowNotices();
+    // The Received Data window, and the clipboard's request for a pasted value
+    void OnShowReceivedData();
+    LRESULT OnRenderFormat(WPARAM wParam, LPARAM lParam);
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();
