@@ -138,7 +138,7 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
     RunningWindow w;
     PopupMenu menu = OpenTrayMenu(w);
     ASSERT_NE(menu.hWnd, (HWND)NULL);
-    EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Open Port", "-", "Exit" }));
+    EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Open Port", "Show Received Data...", "-", "Exit" }));
     EXPECT_EQ(GetForegroundWindow(), w.hwnd);
 
     ASSERT_TRUE(w.ChooseFromTrayMenu(2));   // Open Port: as the button does
@@ -148,14 +148,14 @@ TEST_F(Commands, TheTrayMenuNamesThePortItemByThePortsState)
 
     menu = OpenTrayMenu(w);
     ASSERT_NE(menu.hWnd, (HWND)NULL);
-    EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Close Port", "-", "Exit" }));
+    EXPECT_EQ(menu.items, (std::vector<std::string>{ "Restore", "-", "Close Port", "Show Received Data...", "-", "Exit" }));
     ASSERT_TRUE(w.ChooseFromTrayMenu(2));
     EXPECT_TRUE(VirtualLine::PortFree("COM1"));
 
     menu = OpenTrayMenu(w);   // a fresh menu each time
     ASSERT_NE(menu.hWnd, (HWND)NULL);
     EXPECT_EQ(menu.items[2], "Open Port");
-    ASSERT_TRUE(w.ChooseFromTrayMenu(3));      // Exit
+    ASSERT_TRUE(w.ChooseFromTrayMenu(4));      // Exit
     ASSERT_TRUE(w.WaitForEnd());
     EXPECT_EQ(Deletes(), 1);
 }

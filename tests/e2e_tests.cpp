@@ -235,6 +235,118 @@ TEST_F(EndToEnd, AnUnpluggedDeviceIsLostQuietlyAndTypesAgainOnceItIsBack)
     EXPECT_FALSE(p.HasMessageBox());
 }
 
+// The lines of the Received Data window, read from its list.
+static std::vector<std::wstring> ReceivedLines(HWND hWindow)
+{
+    HWND hList = GetDlgItem(hWindow, IDC_LIST_RECEIVED);
+    std::vector<std::wstring> lines((size_t)SendMessageW(hList, LB_GETCOUNT, 0, 0));
+    for (size_t i = 0; i < lines.size(); i++) {
+        lines[i].resize((size_t)SendMessageW(hList, LB_GETTEXTLEN, i, 0));
+        SendMessageW(hList, LB_GETTEXT, i, (LPARAM)&lines[i][0]);
+    }
+    return lines;
+}
+
+static std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!OpenClipboard(NULL))
+        return L"(held)";
+    if (HANDLE hText = GetClipboardData(CF_UNICODETEXT)) {
+        text = (const wchar_t*)GlobalLock(hText);
+        GlobalUnlock(hText);
+    }
+    CloseClipboard();
+    return text;
+}
+
+TEST_F(EndToEnd, TheReceivedDataWindowShowsTheBytesTheCommandsWhatBecameOfEachScanAndALostLine)
+{
+    Store::PutText("ScanPattern", "\\x02(\\d+)");
+    Store::PutText("OpenCommand", "SI\\r\\n");
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    EXPECT_EQ(Scan(sink, "COM1", "\x02" "12345\x03\r", 5), L"12345");
+    EXPECT_EQ(Scan(sink, "COM1", "ERR\r", 0), L"");
+    {
+        VirtualLine::Unplugged device("COM1");
+        ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Lost"; }));
+        device.PlugIn();
+        ASSERT_TRUE(WaitUntil([&] { return p.Text(IDC_LABEL_STATUS) == "Port Status: Open"; }, 5000));
+    }
+
+    // Opened afterwards, it has what came while it was closed.
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_RECEIVEDDATA, 0);
+    HWND hWindow = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (hWindow = FindWindowA(NULL, "Received Data - Brindlequaverly")) != NULL; }));
+    std::vector<std::wstring> lines;
+    ASSERT_TRUE(WaitUntil([&] { return (lines = ReceivedLines(hWindow)).size() >= 8; }));
+    std::wstring kinds, reads;
+    for (const std::wstring& line : lines) {
+        size_t at = line.find(L'\t', line.find(L'\t') + 1);   // after the time and the gap
+        std::wstring rest = line.substr(at + 1);
+        if (rest.compare(0, 5, L"read\t") == 0)
+            reads += rest.substr(5);
+        else
+            (kinds += rest) += L"|";
+    }
+    EXPECT_NE(reads.find(L"<STX>12345<ETX><CR>ERR<CR>"), std::wstring::npos) << reads;
+    EXPECT_EQ(kinds, L"port\tCOM 1 opened|sent\tSI<CR><LF>|scan\t12345 \x2192 typed|"
+                     L"scan\tERR \x2192 dropped: the pattern did not match|port\tCOM 1 lost|port\tCOM 1 back|"
+                     L"sent\tSI<CR><LF>|");
+
+    // Copy gives what the list shows, a line each.
+    PostMessageA(hWindow, WM_COMMAND, MAKEWPARAM(IDC_BTN_COPY, BN_CLICKED), (LPARAM)GetDlgItem(hWindow, IDC_BTN_COPY));
+    std::wstring copied;
+    for (const std::wstring& line : ReceivedLines(hWindow))
+        (copied += line) += L"\r\n";
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == copied; })) << ClipboardText();
+}
+
+// The user's clipboard as a test leaves it: a text and data of a format of its own.
+static const wchar_t kUsersText[] = L"what the user copied";
+static UINT UsersFormat() { return RegisterClipboardFormatA("Brindlequaverly test data"); }
+
+static bool ClipboardIsTheUsers()
+{
+    bool bUsers = ClipboardText() == kUsersText && OpenClipboard(NULL);
+    if (bUsers) {
+        HANDLE hData = GetClipboardData(UsersFormat());
+        bUsers = hData != NULL && memcmp(GlobalLock(hData), "abc", 4) == 0;
+        GlobalUnlock(hData);
+        CloseClipboard();
+    }
+    return bUsers;
+}
+
+TEST_F(EndToEnd, PastedScansArriveWholeAndTheUsersClipboardComesBack)
+{
+    ASSERT_TRUE(OpenClipboard(NULL));
+    EmptyClipboard();
+    for (auto data : { std::make_pair(UINT(CF_UNICODETEXT), std::string((const char*)kUsersText, sizeof kUsersText)),
+                       std::make_pair(UsersFormat(), std::string("abc", 4)) }) {
+        HGLOBAL hData = GlobalAlloc(GMEM_MOVEABLE, data.second.size());
+        memcpy(GlobalLock(hData), data.second.data(), data.second.size());
+        GlobalUnlock(hData);
+        SetClipboardData(data.first, hData);
+    }
+    CloseClipboard();
+    Store::PutText("TypeBy", "Paste");
+    Store::PutText("ScanSuffix", "{TAB}");
+    Program p;
+    KeySink sink;
+    Open(p);
+    sink.Activate();
+    // The CR and the suffix's tab are keys, between and after the pasted pieces.
+    EXPECT_EQ(Scan(sink, "COM1", "AB-12\r34\r", 9), L"AB-12\r34\r\t");
+    std::string card = VirtualLine::Burst(4096);
+    EXPECT_EQ(Scan(sink, "COM1", card, 4097), std::wstring(card.begin(), card.end()) + L"\t");
+    EXPECT_EQ(sink.pastesMarked, std::vector<bool>(3, true));
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardIsTheUsers(); }));
+}
+
 TEST_F(EndToEnd, APortNamedWithASpaceAndTwoDigitsWorks)
 {
     Program p;

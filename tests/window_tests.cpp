@@ -165,18 +165,19 @@ TEST_F(MainWindow, OpensCentredWithTheAboutAndScanRulesItemsAndItsIcon)
     int n = GetMenuItemCount(hSys);
     const std::pair<const char*, UINT> items[] = {
         { "&About VimoBrindleQVmfc...", IDM_ABOUTBOX }, { "Scan &Rules...", IDM_SCANRULES },
-        { "Start a Window for Another &Device...", IDM_NEWPROFILE }, { "Start with &Windows", IDM_STARTWITHWINDOWS },
+        { "S&how Received Data...", IDM_RECEIVEDDATA }, { "Start a Window for Another &Device...", IDM_NEWPROFILE },
+        { "Start with &Windows", IDM_STARTWITHWINDOWS },
     };
-    for (int i = 0; i < 4; i++) {
+    for (int i = 0; i < 5; i++) {
         char text[64] = "";
-        GetMenuStringA(hSys, n - 4 + i, text, sizeof text, MF_BYPOSITION);
+        GetMenuStringA(hSys, n - 5 + i, text, sizeof text, MF_BYPOSITION);
         EXPECT_STREQ(text, items[i].first);
-        EXPECT_EQ(GetMenuItemID(hSys, n - 4 + i), items[i].second);
+        EXPECT_EQ(GetMenuItemID(hSys, n - 5 + i), items[i].second);
     }
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(hSys, n - 5, TRUE, &info);
+    GetMenuItemInfoA(hSys, n - 6, TRUE, &info);
     EXPECT_TRUE(info.fType & MFT_SEPARATOR);
 
     // The idle icon at the large size, loaded once and shared.

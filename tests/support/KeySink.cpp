@@ -73,9 +73,27 @@ LRESULT CALLBACK KeySink::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPa
     if (self != NULL && (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR ||
                          msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP)) {
         self->events.push_back({ msg, wParam, lParam, GetMessageTime() });
-        if (msg == WM_CHAR)
+        if (msg == WM_CHAR && wParam == 0x16)
+            self->Paste();
+        else if (msg == WM_CHAR)
             self->text += (wchar_t)wParam;
         return 0;
     }
     return DefWindowProcW(hWnd, msg, wParam, lParam);
+}
+
+void KeySink::Paste()
+{
+    if (!OpenClipboard(m_hWnd))
+        return;
+    bool bMarked = true;
+    for (const char* pszMark : { "ExcludeClipboardContentFromMonitorProcessing", "CanIncludeInClipboardHistory",
+                                 "CanUploadToCloudClipboard" })
+        bMarked = bMarked && IsClipboardFormatAvailable(RegisterClipboardFormatA(pszMark));
+    pastesMarked.push_back(bMarked);
+    if (HANDLE hText = GetClipboardData(CF_UNICODETEXT)) {
+        text += (const wchar_t*)GlobalLock(hText);
+        GlobalUnlock(hText);
+    }
+    CloseClipboard();
 }

@@ -19,10 +19,15 @@ public:
     // Pumps messages for a while, for what may still be on its way.
     void Pump(DWORD dwMs);
 
-    std::wstring text;            // WM_CHAR characters, in order
+    std::wstring text;            // WM_CHAR characters, in order, and what Ctrl+V pasted
+    // For each paste: the clipboard carried the marks that keep it out of
+    // clipboard history and the cloud clipboard.
+    std::vector<bool> pastesMarked;
     std::vector<Event> events;    // WM_KEYDOWN, WM_KEYUP, WM_CHAR and the system keys, in order
 
 private:
     static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+    // Ctrl+V: the clipboard's text, as an edit control pastes it.
+    void Paste();
     HWND m_hWnd;
 };
