@@ -132,7 +132,7 @@ void CScanTyper::TypeOn(bool bAll)
             CString strWhy;
             PasteStep step = PasteOn(pending, strWhy);
             if (step == PASTE_FAILED)
-                Refuse(strWhy);
+                Refuse(strWhy, true);
             if (step != PASTE_ON)
                 return;
         } else {
@@ -219,11 +219,11 @@ void CScanTyper::GiveUp(const CString& strWhy)
     EndTyping();
 }
 
-void CScanTyper::Refuse(const CString& strWhy)
+void CScanTyper::Refuse(const CString& strWhy, bool bTell)
 {
     GiveUp(strWhy);
     Finish(false);
-    if (m_target.IsSet() && strWhy != m_strNoticed) {
+    if ((bTell || m_target.IsSet()) && strWhy != m_strNoticed) {
         m_strNotice = "A scan was not typed: ";
         m_strNotice += strWhy;
         m_strNoticed = strWhy;

@@ -71,9 +71,10 @@ private:
     // Types the pending values in order, all of them or one character.
     void TypeOn(bool bAll);
     // The values still pending are logged as not typed, for the reason
-    // given, and go; Refuse adds the error sound and the notice.
+    // given, and go; Refuse adds the error sound and the notice, which is
+    // given where a target is named, or with bTell (a paste that could not go).
     void GiveUp(const CString& strWhy);
-    void Refuse(const CString& strWhy);
+    void Refuse(const CString& strWhy, bool bTell = false);
     // Why the keys stopped going out.
     CString WhyStopped() const;
     void Log(const RuledValue& value, LPCSTR pszTyped);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <iterator>
+#include "../monitor/ReceivedData.h"
 #include "../res/resource.h"
 #include "support/KeySink.h"
 #include "support/Program.h"
@@ -44,4 +45,30 @@ TEST(CodePage, AScanInTheAnsiCodePageArrivesAsItsCharactersAlsoWhenAReadCutsOne)
     sink.Pump(700);
     EXPECT_EQ(sink.text, scan->pszText);
     Store::Clear();
+}
+
+// The Received Data window's text of the bytes: a frame's controls by name,
+// the others and what the code page cannot decode by code, each character
+// whole; and 2,000 entries at most, whatever arrives.
+TEST(CodePage, ReceivedBytesShowTheirControlsByNameAndWhatCannotBeDecodedByCode)
+{
+    EXPECT_EQ(BytesText(std::string("\x02" "A\0\x1D\x1B\x09\x7F\r\n\x03", 10), 1252),
+              L"<STX>A<NUL><GS><ESC><x09><x7F><CR><LF><ETX>");
+    EXPECT_EQ(BytesText("\xB1" "0\x81", 1252), L"\u00B1" L"0<x81>");   // 7E1's parity bit read as 8N1
+    EXPECT_EQ(BytesText("\x93\xFA" "A\x93", 932), L"\u65E5" L"A<x93>");
+    EXPECT_EQ(BytesText("\xE2\x82\xAC\xFF", CP_UTF8), L"\u20AC<xFF>");
+    EXPECT_EQ(BytesHex("\x02" "1\r"), L"02 31 0D");
+
+    CReceivedData received;
+    std::string flood(100000, '\0');
+    for (size_t i = 0; i < 3000; i++)
+        received.BytesRead(flood.data(), i % 2 ? flood.size() : 1);
+    received.AddScan(L"1{ENTER}", "typed");
+    ULONGLONG nFrom = 2999;
+    std::vector<ReceivedEntry> entries = received.Since(nFrom);
+    EXPECT_EQ(nFrom, 3001u);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(EntryText(entries[1], false).substr(12), L"\t\tscan\t1{ENTER} \x2192 typed");
+    nFrom = 0;
+    EXPECT_EQ(received.Since(nFrom).size(), CReceivedData::kMaxEntries);
 }

@@ -181,3 +181,29 @@ TEST_F(Typer, ATargetWindowsKeepsFromComingToFrontTypesNothing)
     Run([&] { strNotice = typer.TakeNotice(); });
     EXPECT_EQ(std::string(strNotice), "A scan was not typed: Windows did not let Scale entry come to front");
 }
+
+// A clipboard another program holds is waited for, then the value is not
+// typed: the error sound, the notice, and the reason where the log and the
+// Received Data window show it.
+TEST_F(Typer, APasteIntoAClipboardAnotherProgramHoldsIsNotTypedAndSaysWhy)
+{
+    RuleSettings settings;
+    settings.m_strTypeBy = "paste";
+    TakeRules(settings);
+    ASSERT_TRUE(OpenClipboard(sink.hwnd()));
+    EXPECT_EQ(Type(L"42"), L"42");
+    CloseClipboard();
+    sink.Pump(100);
+    EXPECT_EQ(sink.text, L"");
+    EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONHAND });
+    CString strNotice;
+    Run([&] { strNotice = typer.TakeNotice(); });
+    EXPECT_EQ(std::string(strNotice), "A scan was not typed: another program holds the clipboard");
+    ULONGLONG nFrom = 0;
+    std::vector<ReceivedEntry> entries = received.Since(nFrom);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].result, L"not typed: another program holds the clipboard");
+
+    settings.m_strTypeBy = "Clipboard";
+    Run([&] { EXPECT_EQ(std::string(typer.TakeRules(settings)), "Type by: it must be Keys or Paste; scans are typed as keys.\n"); });
+}
