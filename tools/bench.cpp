@@ -5,8 +5,10 @@
 // ones at 115200), what a scale streaming its weights gets typed, the rate of
 // a stream that never pauses and the bytes it loses, the processor time of
 // an open, idle port (not measured when its seconds are 0), and two devices
-// streaming at once into one window. A part that goes wrong prints what it
-// got; the others still run. Run by tools/bench.sh.
+// streaming at once into one window; with the Received Data window closed
+// and open, the latency of a scan, and a 4,096-character scan typed as keys
+// and pasted. A part that goes wrong prints what it got; the others still
+// run. Run by tools/bench.sh.
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
@@ -547,26 +549,73 @@ void TargetAndLog(int nScans)
     }
 }
 
+// With ScanAtOnce: a scan's latency with the Received Data window closed and
+// open, and a 4,096-character code (an ID card's) typed as keys and pasted.
+void ReceivedDataAndPaste(int nScans)
+{
+    printf("the Received Data window and pasting (ScanAtOnce on):\n");
+    try {
+        Session s(true, {});
+        Latency(s.sink, nScans);
+        PostMessageA(s.p.hwnd, WM_SYSCOMMAND, IDM_RECEIVEDDATA, 0);
+        s.p.Sync();
+        if (FindWindowA(NULL, "Received Data - Brindlequaverly") == NULL)
+            throw std::runtime_error("the Received Data window did not open");
+        s.sink.Activate();
+        printf("  with the Received Data window open:\n");
+        Latency(s.sink, nScans);
+    } catch (const std::exception& e) {
+        printf("  the Received Data window: not measured: %s\n", e.what());
+    }
+    const std::string card = VirtualLine::Burst(4096);
+    for (const char* pszTypeBy : { "Keys", "Paste" }) {
+        try {
+            Session s(true, { { "TypeBy", pszTypeBy } });
+            std::vector<double> ms;
+            for (int i = 0; i < 5; i++) {
+                s.sink.text.clear();
+                VirtualLine::Send("COM1", card);
+                double sent = Now();
+                if (s.sink.WaitForChars(card.size(), 30000) && s.sink.text == std::wstring(card.begin(), card.end()))
+                    ms.push_back(Now() - sent);
+                s.sink.Pump(300);
+            }
+            printf("  TypeBy %s, a 4,096-character scan, last byte written to last character received, 5 scans:\n",
+                   pszTypeBy);
+            if (!ms.empty())
+                printf("    median %.0f ms, max %.0f ms\n", Percentile(ms, 50), *std::max_element(ms.begin(), ms.end()));
+            if (ms.size() < 5)
+                printf("    scans not received whole within 30 s: %d\n", 5 - (int)ms.size());
+        } catch (const std::exception& e) {
+            printf("  TypeBy %s: not measured: %s\n", pszTypeBy, e.what());
+        }
+    }
+}
+
 } // namespace
 
 // Arguments: scans for latency and split scans (60), seconds of idle
 // measurement in each mode (30), and "latency" to measure only latency, or
-// "target" to measure only the target window and the log.
+// "target" to measure only the target window and the log, or "received" to
+// measure only the Received Data window and pasting.
 int main(int argc, char** argv)
 {
     int nScans = argc > 1 ? atoi(argv[1]) : 60;
     int nIdleSeconds = argc > 2 ? atoi(argv[2]) : 30;
     bool bLatencyOnly = argc > 3 && strcmp(argv[3], "latency") == 0;
     bool bTargetOnly = argc > 3 && strcmp(argv[3], "target") == 0;
+    bool bReceivedOnly = argc > 3 && strcmp(argv[3], "received") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
     printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
            "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
     for (bool bAtOnce : { false, true }) {
-        if (!bTargetOnly)
+        if (!bTargetOnly && !bReceivedOnly)
             Measure(bAtOnce, nScans, nIdleSeconds, bLatencyOnly);
     }
-    if (!bLatencyOnly)
+    if (!bLatencyOnly && !bReceivedOnly)
         TargetAndLog(nScans);
+    if (!bLatencyOnly && !bTargetOnly)
+        ReceivedDataAndPaste(nScans);
     Store::Clear();
     return 0;
 }

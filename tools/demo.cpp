@@ -3,8 +3,9 @@
 // Notepad receives the scans, and the whole screen is photographed again;
 // then the window, brought back from the tray, with the port open, its system
 // menu, the Scan Rules dialog with a preset, and the window once the device
-// has gone. The scanner goes away when the file "unplug" appears, which
-// tools/run.sh watches for.
+// has gone; and the Received Data window with a 7E1 scale read as 8N1 and
+// then right. The scanner goes away when the file "unplug" appears, which
+// tools/run.sh watches for, and is that scale while the file "scale" is there.
 // The pictures are 24-bit BMP files in the current folder (tools/topng.py
 // turns them into PNG). Arguments: the port the scanner is on, seconds to run.
 // Where the tray host and the program's icon in it are on the screen,
@@ -147,6 +148,40 @@ void ShootScanRules(const Program& p)
     WaitUntil([&] { return !IsWindow(hRules); });
 }
 
+// Opens the port with the line's data bits and parity; the window hides.
+void OpenWith(const Program& p, const char* pszDataBits, const char* pszParity)
+{
+    p.Click(IDC_BTN_OPENCLOSE);   // closed
+    p.SetText(IDC_COMBO_DATABITS, pszDataBits);
+    p.SetText(IDC_COMBO_PARITY, pszParity);
+    p.Click(IDC_BTN_OPENCLOSE);
+}
+
+// The Received Data window while a scale sending 7 data bits with even
+// parity is read as 8N1, and then as 7E1; the port is left as it was.
+void ShootReceivedData(const Program& p)
+{
+    if (FILE* f = fopen("scale", "w"))
+        fclose(f);
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_RECEIVEDDATA, 0);
+    HWND hWindow = NULL;
+    if (!WaitUntil([&] { return (hWindow = FindWindowA(NULL, "Received Data - Brindlequaverly")) != NULL; })) {
+        printf("the Received Data window did not open; no received-data picture\n");
+        remove("scale");
+        return;
+    }
+    PostMessageA(hWindow, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLEAR, BN_CLICKED), (LPARAM)GetDlgItem(hWindow, IDC_BTN_CLEAR));
+    Sleep(4000);   // a weight or two
+    OpenWith(p, "7", "Even");
+    PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_RECEIVEDDATA, 0);   // back, after the open hid it
+    Sleep(4000);
+    if (Shot("received-data.bmp", Around(hWindow)))
+        printf("picture of the Received Data window, a 7E1 scale read as 8N1 and then right: received-data\n");
+    remove("scale");
+    PostMessageA(hWindow, WM_CLOSE, 0, 0);
+    OpenWith(p, "8", "None");
+}
+
 // The window back from the tray with the port open, its system menu, the
 // Scan Rules dialog, and the window once the scanner has gone.
 void ShootOpenAndLost(const Program& p)
@@ -221,6 +256,7 @@ int main(int argc, char** argv)
         Sleep(std::max<DWORD>(1000, std::min<DWORD>(10000, left)));
         if (Shot("screenshot-open.bmp", Screen()))
             printf("picture after a few scans: screenshot-open\n");
+        ShootReceivedData(p);
         ShootOpenAndLost(p);
         left = seconds * 1000 - std::min(seconds * 1000, GetTickCount() - start);
         Sleep(left);

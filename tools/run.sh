@@ -11,7 +11,8 @@
 # (or with --docs) it runs on a private X server with a tray host, where
 # tools/demo.cpp opens the port, lets scans be typed into Notepad, saves
 # screenshots in $BUILD/run/ and ends after WEDGE_RUN_SECONDS (default 20).
-# The virtual scanner goes away when asked, for the picture of a lost port.
+# The virtual scanner goes away when asked, for the picture of a lost port,
+# and sends a 7E1 scale's weights while asked, for the Received Data window's.
 # --docs also copies the pictures the docs show to docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -85,8 +86,8 @@ else
     # On the private display the demonstration says when Notepad is there to
     # receive the scans, so that none is sent into a closed port.
     wait_for=()
-    rm -f "$run/receiving"
-    [ $private = 1 ] && wait_for=(--after "$run/receiving" --first-delay 0.5)
+    rm -f "$run/receiving" "$run/scale"
+    [ $private = 1 ] && wait_for=(--after "$run/receiving" --first-delay 0.5 --scale-while "$run/scale")
     python3 tools/vline.py scan --prefix "$WINEPREFIX" --port "$port" \
         --repeat 0 --pause 3 "${wait_for[@]}" >"$run/scanner.log" 2>&1 &
     scanner_pid=$!
@@ -136,7 +137,7 @@ if [ $private = 1 ]; then
     python3 tools/topng.py "$run"/*.bmp
     if [ $docs = 1 ]; then
         missing=()
-        for pic in window tray-menu window-open system-menu scan-rules window-lost; do
+        for pic in window tray-menu window-open system-menu scan-rules window-lost received-data; do
             if [ -f "$run/$pic.png" ]; then cp "$run/$pic.png" docs/; else missing+=("$pic"); fi
         done
         echo "copied to docs/ the pictures it shows"

@@ -7,6 +7,7 @@ writes.  Subcommands:
 
   serve --prefix P --dir D --port-file F COM1 COM2 ...   control over TCP
   scan  --prefix P [--port COM1] [TEXT ...]            virtual barcode scanner
+        (--scale-while FILE: a 7E1 scale's weight instead while FILE exists)
   map   --prefix P COM1=/dev/ttyUSB0 ...                 just map ports
 """
 import argparse, fcntl, logging, os, signal, socketserver, struct, subprocess
@@ -306,6 +307,19 @@ BARCODES = [  # EAN-13 / UPC-A with valid check digits, Code 128 texts
 ]
 
 
+SCALE_LINE = b"ST,GS,+0001.23kg\r\n"
+
+
+def seven_e1(line, data):
+    """What a scale sending 7 data bits with even parity puts on the wire, as
+    the line reads it: with 8 data bits and no parity each byte carries its
+    parity bit as the 8th; set to 7E1, the bytes as they are."""
+    s = line.settings()
+    if s["csize"] == 7:
+        return data
+    return bytes(b | (0x80 if bin(b).count("1") % 2 else 0) for b in data)
+
+
 def unescape(text):
     """Interpret \\r, \\n, \\t, \\xNN ...; other characters stay as UTF-8."""
     return text.encode("utf-8").decode("unicode_escape").encode("latin-1")
@@ -331,6 +345,8 @@ def scan(args):
             for i, data in enumerate(texts):
                 if rounds or i:
                     time.sleep(args.pause)
+                if args.scale_while and os.path.exists(args.scale_while):
+                    data = seven_e1(line, SCALE_LINE)
                 line.write(data)
                 print("%s sent %r" % (time.strftime("%H:%M:%S"), data), flush=True)
             rounds += 1
@@ -371,6 +387,8 @@ def main(argv=None):
     p.add_argument("--first-delay", type=float, default=5.0)
     p.add_argument("--after", metavar="FILE",
                    help="wait for FILE to exist before the first delay")
+    p.add_argument("--scale-while", metavar="FILE",
+                   help="while FILE exists, send a 7E1 scale's weight line instead")
     p.add_argument("text", nargs="*")
     p.set_defaults(func=scan)
     p = sub.add_parser("map", help="map COM names to ttys and restart wineserver")

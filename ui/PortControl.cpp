@@ -216,7 +216,12 @@ void CWedgeDlg::ShowPortState(PortState state)
     if (state != m_portState) {
         LPCSTR pszEvent = state == PORT_OPEN ? (m_portState == PORT_LOST ? "back" : "opened")
                           : state == PORT_LOST ? "lost" : "closed";
-        m_received.AddPortEvent(m_settings.m_strPort, pszEvent);
+        // With the line's settings: a device read at the wrong ones is the usual fault.
+        CString strLine;
+        strLine.Format("%s %s %s%c%s", (LPCSTR)m_settings.m_strPort, (LPCSTR)m_settings.m_strBaudRate,
+                       (LPCSTR)m_settings.m_strDataBits, m_settings.m_strParity.IsEmpty() ? '?' : m_settings.m_strParity[0],
+                       (LPCSTR)m_settings.m_strStopBits);
+        m_received.AddPortEvent(strLine, pszEvent);
     }
     m_portState = state;
     const PortStateTexts& texts = kPortStates[state];
