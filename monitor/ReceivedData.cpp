@@ -95,7 +95,7 @@ std::wstring EntryText(const ReceivedEntry& entry, bool bHex)
         return line + (bHex ? BytesHex(entry.bytes) : BytesText(entry.bytes));
     line += entry.text;
     if (!entry.result.empty())
-        (line += L" \x2192 ") += entry.result;
+        (line += L" -> ") += entry.result;
     return line;
 }
 

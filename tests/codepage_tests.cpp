@@ -68,7 +68,7 @@ TEST(CodePage, ReceivedBytesShowTheirControlsByNameAndWhatCannotBeDecodedByCode)
     std::vector<ReceivedEntry> entries = received.Since(nFrom);
     EXPECT_EQ(nFrom, 3001u);
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(EntryText(entries[1], false).substr(12), L"\t\tscan\t1{ENTER} \x2192 typed");
+    EXPECT_EQ(EntryText(entries[1], false).substr(12), L"\t\tscan\t1{ENTER} -> typed");
     nFrom = 0;
     EXPECT_EQ(received.Since(nFrom).size(), CReceivedData::kMaxEntries);
 }

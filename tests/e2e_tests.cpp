@@ -293,8 +293,8 @@ TEST_F(EndToEnd, TheReceivedDataWindowShowsTheBytesTheCommandsWhatBecameOfEachSc
             (kinds += rest) += L"|";
     }
     EXPECT_NE(reads.find(L"<STX>12345<ETX><CR>ERR<CR>"), std::wstring::npos) << reads;
-    EXPECT_EQ(kinds, L"port\tCOM 1 9600 8N1 opened|sent\tSI<CR><LF>|scan\t12345 \x2192 typed|"
-                     L"scan\tERR \x2192 dropped: the pattern did not match|port\tCOM 1 9600 8N1 lost|"
+    EXPECT_EQ(kinds, L"port\tCOM 1 9600 8N1 opened|sent\tSI<CR><LF>|scan\t12345 -> typed|"
+                     L"scan\tERR -> dropped: the pattern did not match|port\tCOM 1 9600 8N1 lost|"
                      L"port\tCOM 1 9600 8N1 back|"
                      L"sent\tSI<CR><LF>|");
 

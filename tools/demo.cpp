@@ -148,12 +148,23 @@ void ShootScanRules(const Program& p)
     WaitUntil([&] { return !IsWindow(hRules); });
 }
 
-// Opens the port with the line's data bits and parity; the window hides.
-void OpenWith(const Program& p, const char* pszDataBits, const char* pszParity)
+// The scanner is told how the port reads the line, for its scale: a pty has
+// no data bits or parity of its own.
+void ReadAs(const char* pszLine)
+{
+    if (FILE* f = fopen("scale", "w")) {
+        fputs(pszLine, f);
+        fclose(f);
+    }
+}
+
+// Opens the port again as 8N1 or 7E1; the window hides.
+void OpenAs(const Program& p, const char* pszLine)
 {
     p.Click(IDC_BTN_OPENCLOSE);   // closed
-    p.SetText(IDC_COMBO_DATABITS, pszDataBits);
-    p.SetText(IDC_COMBO_PARITY, pszParity);
+    ReadAs(pszLine);
+    p.SetText(IDC_COMBO_DATABITS, pszLine[0] == '7' ? "7" : "8");
+    p.SetText(IDC_COMBO_PARITY, pszLine[1] == 'E' ? "Even" : "None");
     p.Click(IDC_BTN_OPENCLOSE);
 }
 
@@ -161,8 +172,7 @@ void OpenWith(const Program& p, const char* pszDataBits, const char* pszParity)
 // parity is read as 8N1, and then as 7E1; the port is left as it was.
 void ShootReceivedData(const Program& p)
 {
-    if (FILE* f = fopen("scale", "w"))
-        fclose(f);
+    ReadAs("8N1");
     PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_RECEIVEDDATA, 0);
     HWND hWindow = NULL;
     if (!WaitUntil([&] { return (hWindow = FindWindowA(NULL, "Received Data - Brindlequaverly")) != NULL; })) {
@@ -172,14 +182,14 @@ void ShootReceivedData(const Program& p)
     }
     PostMessageA(hWindow, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLEAR, BN_CLICKED), (LPARAM)GetDlgItem(hWindow, IDC_BTN_CLEAR));
     Sleep(4000);   // a weight or two
-    OpenWith(p, "7", "Even");
+    OpenAs(p, "7E1");
     PostMessageA(p.hwnd, WM_SYSCOMMAND, IDM_RECEIVEDDATA, 0);   // back, after the open hid it
     Sleep(4000);
     if (Shot("received-data.bmp", Around(hWindow)))
         printf("picture of the Received Data window, a 7E1 scale read as 8N1 and then right: received-data\n");
     remove("scale");
     PostMessageA(hWindow, WM_CLOSE, 0, 0);
-    OpenWith(p, "8", "None");
+    OpenAs(p, "8N1");
 }
 
 // The window back from the tray with the port open, its system menu, the

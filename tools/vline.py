@@ -7,7 +7,8 @@ writes.  Subcommands:
 
   serve --prefix P --dir D --port-file F COM1 COM2 ...   control over TCP
   scan  --prefix P [--port COM1] [TEXT ...]            virtual barcode scanner
-        (--scale-while FILE: a 7E1 scale's weight instead while FILE exists)
+        (--scale-while FILE: a 7E1 scale's weight instead while FILE exists;
+        it holds how the port reads the line, 8N1 or 7E1)
   map   --prefix P COM1=/dev/ttyUSB0 ...                 just map ports
 """
 import argparse, fcntl, logging, os, signal, socketserver, struct, subprocess
@@ -310,12 +311,12 @@ BARCODES = [  # EAN-13 / UPC-A with valid check digits, Code 128 texts
 SCALE_LINE = b"ST,GS,+0001.23kg\r\n"
 
 
-def seven_e1(line, data):
+def seven_e1(read_as, data):
     """What a scale sending 7 data bits with even parity puts on the wire, as
-    the line reads it: with 8 data bits and no parity each byte carries its
-    parity bit as the 8th; set to 7E1, the bytes as they are."""
-    s = line.settings()
-    if s["csize"] == 7:
+    a port reads it: read as 8N1 each byte carries its parity bit as the 8th;
+    read as 7E1, the bytes as they are. A pty cannot tell (Linux keeps every
+    pty at 8 data bits without parity), so the caller says how it reads."""
+    if read_as.strip() == "7E1":
         return data
     return bytes(b | (0x80 if bin(b).count("1") % 2 else 0) for b in data)
 
@@ -346,7 +347,8 @@ def scan(args):
                 if rounds or i:
                     time.sleep(args.pause)
                 if args.scale_while and os.path.exists(args.scale_while):
-                    data = seven_e1(line, SCALE_LINE)
+                    with open(args.scale_while) as f:
+                        data = seven_e1(f.read(), SCALE_LINE)
                 line.write(data)
                 print("%s sent %r" % (time.strftime("%H:%M:%S"), data), flush=True)
             rounds += 1
@@ -388,7 +390,7 @@ def main(argv=None):
     p.add_argument("--after", metavar="FILE",
                    help="wait for FILE to exist before the first delay")
     p.add_argument("--scale-while", metavar="FILE",
-                   help="while FILE exists, send a 7E1 scale's weight line instead")
+                   help="while FILE (8N1 or 7E1: how the port reads) exists, send a 7E1 scale's weight line instead")
     p.add_argument("text", nargs="*")
     p.set_defaults(func=scan)
     p = sub.add_parser("map", help="map COM names to ttys and restart wineserver")
