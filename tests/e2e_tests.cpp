@@ -23,6 +23,12 @@ namespace {
 
 class EndToEnd : public ClearedStore {
 protected:
+    // Values stored before the program starts.
+    static void StoreValues(std::initializer_list<std::pair<const char*, const char*>> values)
+    {
+        for (const auto& value : values)
+            Store::PutText(value.first, value.second);
+    }
     // Opens the port with the button and checks that no message came.
     void Open(const Program& p)
     {
@@ -262,8 +268,7 @@ static std::wstring ClipboardText()
 
 TEST_F(EndToEnd, TheReceivedDataWindowShowsTheBytesTheCommandsWhatBecameOfEachScanAndALostLine)
 {
-    Store::PutText("ScanPattern", "\\x02(\\d+)");
-    Store::PutText("OpenCommand", "SI\\r\\n");
+    StoreValues({ { "ScanPattern", "\\x02(\\d+)" }, { "OpenCommand", "SI\\r\\n" } });
     Program p;
     KeySink sink;
     Open(p);
@@ -334,8 +339,7 @@ TEST_F(EndToEnd, PastedScansArriveWholeAndTheUsersClipboardComesBack)
         SetClipboardData(data.first, hData);
     }
     CloseClipboard();
-    Store::PutText("TypeBy", "Paste");
-    Store::PutText("ScanSuffix", "{TAB}");
+    StoreValues({ { "TypeBy", "Paste" }, { "ScanSuffix", "{TAB}" } });
     Program p;
     KeySink sink;
     Open(p);
