@@ -101,17 +101,7 @@ std::wstring EntryText(const ReceivedEntry& entry, bool bHex)
 
 void CReceivedData::BytesRead(const char* pBytes, size_t nCount)
 {
-    ULONGLONG nNow = ::GetTickCount64();
-    ReceivedEntry entry = { ReceivedEntry::READ, {}, -1, std::string(pBytes, nCount), {}, {} };
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_nLastReadMs != 0)
-        entry.nGapMs = (LONGLONG)(nNow - m_nLastReadMs);
-    m_nLastReadMs = nNow;
-    ::GetLocalTime(&entry.time);
-    m_entries.push_back(std::move(entry));
-    if (m_entries.size() > kMaxEntries)
-        m_entries.pop_front();
-    m_nNext++;
+    Add({ ReceivedEntry::READ, {}, -1, std::string(pBytes, nCount), {}, {} });
 }
 
 void CReceivedData::AddSent(const std::string& bytes)
@@ -134,7 +124,13 @@ void CReceivedData::AddPortEvent(const CString& strPort, LPCSTR pszEvent)
 void CReceivedData::Add(ReceivedEntry&& entry)
 {
     ::GetLocalTime(&entry.time);
+    ULONGLONG nNow = ::GetTickCount64();
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (entry.kind == ReceivedEntry::READ) {
+        if (m_nLastReadMs != 0)
+            entry.nGapMs = (LONGLONG)(nNow - m_nLastReadMs);
+        m_nLastReadMs = nNow;
+    }
     m_entries.push_back(std::move(entry));
     if (m_entries.size() > kMaxEntries)
         m_entries.pop_front();
