@@ -132,7 +132,8 @@ void CClipboardPaste::Render(UINT nFormat)
 
 bool CClipboardPaste::GiveBack()
 {
-    bool bOpen = OpenClipboardWaiting(m_hOwner);
+    // From the destructor the window may be gone already.
+    bool bOpen = OpenClipboardWaiting(::IsWindow(m_hOwner) ? m_hOwner : NULL);
     if (bOpen) {
         ::EmptyClipboard();
         for (Format& format : m_kept) {

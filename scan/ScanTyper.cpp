@@ -30,7 +30,7 @@ CString CScanTyper::TakeRules(const RuleSettings& settings)
     m_bLogOnly = settings.m_strLogOnly == "1";
     CString strReasons = m_rules.Compile(settings);
     if (!TypeByFromText(settings.m_strTypeBy, m_bPaste))
-        strReasons += "Type by: it must be Keys or Paste; scans are typed as keys.\n";
+        AddReason(strReasons, "Type by: ", "it must be Keys or Paste; scans are typed as keys.");
     return strReasons;
 }
 

@@ -11,7 +11,6 @@ struct RuleSettings {
     CString m_strNoMatch;       // "Type": a line the pattern misses is typed as received; else dropped
     CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
     CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
-    CString m_strTypeBy;        // "Paste": each value is pasted through the clipboard; "Keys" or empty: typed as keys
     CString m_strAtOnce;        // "1": each scan is typed as soon as it has arrived, not at the next poll
     CString m_strOutput;        // what each matched line types: $0 to $9, key names, fields; empty: the first group
     CString m_strReplace;       // a regular expression replaced throughout each value
@@ -29,4 +28,5 @@ struct RuleSettings {
     CString m_strActivate;      // "1": the target is brought to front; else scans wait for it to be there
     CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day
     CString m_strLogOnly;       // "1": scans are logged and not typed
+    CString m_strTypeBy;        // "Paste": each value is pasted through the clipboard; "Keys" or empty: typed as keys
 };

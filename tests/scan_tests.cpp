@@ -205,5 +205,5 @@ TEST_F(Typer, APasteIntoAClipboardAnotherProgramHoldsIsNotTypedAndSaysWhy)
     EXPECT_EQ(entries[0].result, L"not typed: another program holds the clipboard");
 
     settings.m_strTypeBy = "Clipboard";
-    Run([&] { EXPECT_EQ(std::string(typer.TakeRules(settings)), "Type by: it must be Keys or Paste; scans are typed as keys.\n"); });
+    Run([&] { EXPECT_EQ(std::string(typer.TakeRules(settings)), "Type by: it must be Keys or Paste; scans are typed as keys."); });
 }
