@@ -118,9 +118,10 @@ def build_msi(arch, work, out, product, rows):
     name, maker, version = product
     with open(os.path.join(work, "presets.wxs"), "w", encoding="utf-8") as f:
         f.write(presets_fragment(rows))
+    shutil.copy(os.path.join(SRC, "LICENSE"), os.path.join(work, "LICENSE.txt"))   # wixl takes relative sources
     run("wixl", "-a", wixl_arch, "-o", out, "-D", f"ProductName={name}", "-D", f"Manufacturer={maker}",
         "-D", f"Version={version}", "-D", f"Win64={win64}", "-D", f"ProgramFilesFolder={program_files}",
-        "-D", "Exe=VimoBrindleQV.exe", "-D", f"License={os.path.join(SRC, 'LICENSE')}",
+        "-D", "Exe=VimoBrindleQV.exe", "-D", "License=LICENSE.txt",
         os.path.join(HERE, "Brindlequaverly.wxs"), "presets.wxs", cwd=work)
     # What wixl 0.101 does not take: component conditions, permanent
     # components (attributes 4, a registry key path, plus 16), secure
@@ -242,7 +243,7 @@ def yaml_text(fields, kind):
             return "".join(f"\n{indent}{k}: {value(x, indent + '  ')}" for k, x in v.items())
         return "'" + str(v).replace("'", "''") + "'"
     lines = [f"# yaml-language-server: $schema=https://aka.ms/winget-manifest.{kind}.{WINGET_SCHEMA}.schema.json"]
-    lines += [f"{k}: {value(v, '  ')}" for k, v in fields.items()]
+    lines += [f"{k}:{'' if isinstance(v, (list, dict)) else ' '}{value(v, '  ')}" for k, v in fields.items()]
     lines += [f"ManifestType: {kind}", f"ManifestVersion: {WINGET_SCHEMA}"]
     return "\n".join(lines) + "\n"
 

@@ -31,6 +31,8 @@ with tempfile.TemporaryDirectory() as work:
 
     def size(name):
         path = os.path.join(out, name)
+        if os.path.isfile(path):
+            return os.path.getsize(path)
         return sum(os.path.getsize(p) for p in glob.glob(path + "/**", recursive=True) if os.path.isfile(p))
 
     with open(os.path.join(src, "README.md"), encoding="utf-8") as f:
