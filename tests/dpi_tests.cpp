@@ -1,4 +1,4 @@
-// At the display's DPI (tests/dpi.sh runs this at 96, 120, 144 and 192): the
+// At the display's DPI (tests/layouts.sh dpi runs this at 96, 120, 144 and 192): the
 // text is drawn at that DPI, and in the main window and every dialog each
 // control lies inside the window with its whole text.
 #include <gtest/gtest.h>
