@@ -14,34 +14,31 @@ import tempfile
 import yaml
 
 src, builds = sys.argv[1], sys.argv[2:]
-for build in builds:
-    if not os.path.isfile(build.split("=", 1)[1]):
-        sys.exit(f"no {build.split('=', 1)[1]}: make build32 first (make test builds it)")
 REQUIRED = {
-    "version": ["PackageIdentifier", "PackageVersion", "DefaultLocale"],
-    "installer": ["PackageIdentifier", "PackageVersion", "InstallerType", "Scope", "InstallerSwitches", "Installers"],
-    "defaultLocale": ["PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PackageName", "License",
-                      "ShortDescription"],
+    "version": "PackageIdentifier PackageVersion DefaultLocale ManifestVersion",
+    "installer": "PackageIdentifier PackageVersion InstallerType Scope InstallerSwitches Installers ManifestVersion",
+    "defaultLocale": "PackageIdentifier PackageVersion PackageLocale Publisher PackageName License ShortDescription "
+                     "ManifestVersion",
 }
 faults = []
-with tempfile.TemporaryDirectory() as work:
-    out = os.path.join(work, "dist")
-    subprocess.run([sys.executable, os.path.join(src, "install", "dist.py"), out, *builds,
-                    "--release-url", "https://127.0.0.1/release"], check=True, stdout=subprocess.DEVNULL)
+with tempfile.TemporaryDirectory() as out:
+    made = subprocess.run([sys.executable, os.path.join(src, "install", "dist.py"), out + "/dist", *builds,
+                           "--release-url", "https://127.0.0.1/release"], capture_output=True, text=True)
+    if made.returncode != 0:
+        sys.exit(made.stderr.strip() + "\n(the 32-bit build comes with make build32, or make test)")
+    out += "/dist"
 
     def size(name):
-        path = os.path.join(out, name)
-        if os.path.isfile(path):
-            return os.path.getsize(path)
-        return sum(os.path.getsize(p) for p in glob.glob(path + "/**", recursive=True) if os.path.isfile(p))
+        paths = [os.path.join(out, name)] + glob.glob(os.path.join(out, name, "**"), recursive=True)
+        return sum(os.path.getsize(p) for p in paths if os.path.isfile(p)) / 1024
 
     with open(os.path.join(src, "README.md"), encoding="utf-8") as f:
         rows = re.findall(r"(?m)^\| `([^`]+?)\\?` \|.*\| ([\d.]+) KB \|$", f.read())
     for name, said in rows:
         if not os.path.exists(os.path.join(out, name)):
             faults.append(f"README.md names {name}, which make dist does not build")
-        elif abs(size(name) / 1024 - float(said)) > 0.1 * float(said):
-            faults.append(f"README.md: {name} is {size(name) / 1024:.1f} KB as built, not {said} KB: change the README")
+        elif abs(size(name) - float(said)) > 0.1 * float(said):
+            faults.append(f"README.md: {name} is {size(name):.1f} KB as built, not {said} KB: change the README")
 
     manifests = {}
     for path in glob.glob(os.path.join(out, "winget", "manifests", "*", "*", "*", "*", "*.yaml")):
@@ -49,23 +46,20 @@ with tempfile.TemporaryDirectory() as work:
             manifest = yaml.safe_load(f)
         manifests[manifest.get("ManifestType")] = manifest
     for kind, fields in REQUIRED.items():
-        missing = [k for k in fields + ["ManifestVersion"] if not manifests.get(kind, {}).get(k)]
-        if missing:
-            faults.append(f"winget {kind} manifest: no {', '.join(missing)}")
+        missing = [k for k in fields.split() if not manifests.get(kind, {}).get(k)]
+        faults += [f"winget {kind} manifest: no {', '.join(missing)}"] if missing else []
     installer = manifests.get("installer", {})
     if installer.get("Scope") != "machine" or "/qn" not in str(installer.get("InstallerSwitches", {}).get("Silent")):
         faults.append("winget installer manifest: not a machine-wide silent install")
     by_arch = {i.get("Architecture"): i for i in installer.get("Installers", [])}
     for msi in glob.glob(os.path.join(out, "*.msi")):
-        arch = re.search(r"-(x64|x86)\.msi$", msi).group(1)
         with open(msi, "rb") as f:
             sha = hashlib.sha256(f.read()).hexdigest()
         code = re.search(r"(?m)^ProductCode\t(.*)$", subprocess.run(["msiinfo", "export", msi, "Property"],
                          capture_output=True, text=True).stdout).group(1)
-        entry = by_arch.get(arch, {})
-        if str(entry.get("InstallerSha256", "")).lower() != sha or entry.get("ProductCode") != code:
-            faults.append(f"winget installer manifest: {arch}: not the hash and product code of {os.path.basename(msi)}")
-        if not str(entry.get("InstallerUrl", "")).endswith("/" + os.path.basename(msi)):
-            faults.append(f"winget installer manifest: {arch}: its URL is not that of {os.path.basename(msi)}")
+        entry = by_arch.get(re.search(r"-(x64|x86)\.msi$", msi).group(1), {})
+        if (str(entry.get("InstallerSha256", "")).lower(), entry.get("ProductCode")) != (sha, code) or \
+                not str(entry.get("InstallerUrl")).endswith("/" + os.path.basename(msi)):
+            faults.append(f"winget installer manifest: not the hash, product code or URL of {os.path.basename(msi)}")
 print("\n".join(faults) or f"README's {len(rows)} sizes and the winget manifest: as built")
 sys.exit(1 if faults else 0)

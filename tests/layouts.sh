@@ -27,27 +27,17 @@ use() {
     "$src/tests/wine-env.sh" server "$dir"
 }
 
-dpi() {
-    set_dpi "$1"
-    "$src/tests/wine-env.sh" server "$dir"
-}
-
-# each SWITCH VARIABLE BACK PROGRAM VALUE...: PROGRAM after each switch, told
-# the value in VARIABLE; the switch to BACK at the end.
-each() {
-    local switch=$1 variable=$2 program=$4 rc=0
-    trap "$switch $3" EXIT
-    shift 4
-    for value in "$@"; do
-        $switch "$value"
-        echo "$variable=$value"
-        env "$variable=$value" WEDGE_WINE_DIR="$dir" "$src/tests/wine-run.sh" "$program" || rc=1
-    done
-    return $rc
-}
-
-case $cmd in
-    use) use "$3" ;;
-    run) each use WEDGE_LAYOUT us "${@:3}" ;;
-    dpi) each dpi WEDGE_DPI 96 "${@:3}" ;;
-esac
+if [ "$cmd" = use ]; then use "$3"; exit 0; fi
+dpi() { set_dpi "$1"; "$src/tests/wine-env.sh" server "$dir"; }
+switch=use variable=WEDGE_LAYOUT back=us
+[ "$cmd" = dpi ] && switch=dpi variable=WEDGE_DPI back=96
+program=$3
+shift 3
+trap "$switch $back" EXIT
+rc=0
+for value in "$@"; do
+    $switch "$value"
+    echo "$variable=$value"
+    env "$variable=$value" WEDGE_WINE_DIR="$dir" "$src/tests/wine-run.sh" "$program" || rc=1
+done
+exit $rc
