@@ -39,6 +39,11 @@ def run(*command, cwd=None):
     return done.stdout
 
 
+def msi_properties(msi):
+    """The MSI's Property table, by name."""
+    return dict(line.split("\t", 1) for line in run("msiinfo", "export", msi, "Property").splitlines()[3:])
+
+
 def presets():
     """The stored values an MSI property presets: all but the Start group,
     whose properties are the MSI's own Run entries."""
@@ -130,7 +135,7 @@ def build_msi(arch, work, out, product, rows):
     # the other build's MSI replaces this one: both started at log-on would
     # contend for one port.
     props = [prop for prop, _, _, _ in rows]
-    secure = dict(line.split("\t", 1) for line in run("msiinfo", "export", out, "Property").splitlines()[3:])
+    secure = msi_properties(out)
     started = [prop for prop, _, group, _ in settings_rows() if group == "Start"]
     secure = ";".join([secure.get("SecureCustomProperties", "")] + props + started).lstrip(";")
     queries = [f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'",
@@ -260,9 +265,8 @@ def write_winget(out, product, msis, url):
     for arch, msi in msis.items():
         with open(msi, "rb") as f:
             sha = hashlib.sha256(f.read()).hexdigest().upper()
-        code = dict(line.split("\t", 1) for line in run("msiinfo", "export", msi, "Property").splitlines()[3:])
         installers.append({"Architecture": arch, "InstallerUrl": f"{url}/{os.path.basename(msi)}",
-                           "InstallerSha256": sha, "ProductCode": code["ProductCode"]})
+                           "InstallerSha256": sha, "ProductCode": msi_properties(msi)["ProductCode"]})
     files = {
         f"{package}.yaml": yaml_text({**head, "DefaultLocale": "en-US"}, "version"),
         f"{package}.installer.yaml": yaml_text({
