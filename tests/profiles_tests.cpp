@@ -87,6 +87,15 @@ TEST_F(Profiles, AProfilesWindowIsNamedByItReportsItsPortToTheEventLogAndStartsW
         EXPECT_EQ(entry[0] == '"' && entry.find("\" /profile \"Scale\" /open") != std::string::npos, bStarted) << entry;
         EXPECT_EQ((GetMenuState(GetSystemMenu(w.hwnd, FALSE), IDM_STARTWITHWINDOWS, 0) & MF_CHECKED) != 0, bStarted);
     }
+    // The installer's entry for every user starts the window already: a
+    // user's own beside it would start a second.
+    const char kMachineEntry[] = "\"C:\\VimoBrindleQV.exe\" /profile \"Scanner;scale\" /open";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRunKeyPath, "Brindlequaverly Profiles", REG_SZ, kMachineEntry, sizeof kMachineEntry);
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, IDM_STARTWITHWINDOWS, 0);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKeyPath, "Brindlequaverly Profiles");
+    EXPECT_EQ(RunEntry("Brindlequaverly Scale"), "");
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_NE(boxes.texts[0].find("for every user"), std::string::npos) << boxes.texts[0];
     {
         CBufferedCommPort holder;
         ASSERT_TRUE(holder.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
@@ -110,7 +119,7 @@ TEST_F(Profiles, AProfilesWindowIsNamedByItReportsItsPortToTheEventLogAndStartsW
         EXPECT_EQ(events.entries[i].wType, expected[i].first) << i;
         EXPECT_EQ(events.entries[i].text, "Profile Scale, port COM 1: " + expected[i].second) << i;
     }
-    EXPECT_EQ(boxes.texts.size(), 1u);   // the refused open's own, and no other
+    EXPECT_EQ(boxes.texts.size(), 2u);   // the refused open's own, and no other
 }
 
 // Each scan's keys arrive together and in its own order, whichever window
