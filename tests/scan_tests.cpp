@@ -182,3 +182,19 @@ TEST_F(Typer, ATargetWindowsKeepsFromComingToFrontTypesNothing)
     Run([&] { strNotice = typer.TakeNotice(); });
     EXPECT_EQ(std::string(strNotice), "A scan was not typed: Windows did not let Scale entry come to front");
 }
+
+// Another window that hangs holding the desktop's keys holds this one's scan
+// for 10 seconds at most: then it is not typed, with the error sound.
+TEST_F(Typer, AScanWaitsForTheKeysOfAHungWindowTenSecondsAtMost)
+{
+    CKeysLock hung;
+    ASSERT_TRUE(hung.TryTake());
+    TakeRules(RuleSettings());
+    Type(L"1");
+    sink.Pump(10500);
+    hung.Release();
+    Type(L"2");
+    sink.WaitForChars(1);
+    EXPECT_EQ(sink.text, L"2");
+    EXPECT_EQ(beeps.beeps, (std::vector<UINT>{ MB_ICONHAND, MB_ICONASTERISK }));
+}
