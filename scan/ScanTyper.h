@@ -62,6 +62,8 @@ private:
     // named. Brings it there first where asked, and refuses the values where
     // it is not there in time.
     bool ReachTarget();
+    // The pace timer: at the key delay while the keys go out, else as often
+    // as it can tick, to look again for the keys or the target in front.
     void SetPace(bool bTyping);
     // The values still pending are logged as not typed, for the reason
     // given (a value partly typed says how far it got), and go; Refuse adds
