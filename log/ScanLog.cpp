@@ -3,7 +3,6 @@
 #include "../rules/ScanRules.h"
 #include <algorithm>
 #include <cctype>
-#include <iterator>
 #include <cwctype>
 
 namespace {
@@ -210,7 +209,8 @@ HANDLE CScanLog::OpenFile(const std::wstring& path)
         return hFile;
     std::string header = "\xEF\xBB\xBF";
     for (const char* pszColumn : kColumns)
-        (header += pszColumn) += pszColumn == kColumns[std::size(kColumns) - 1] ? std::string("\r\n") : std::string(1, m_chSeparator);
+        (header += header.size() > 3 ? std::string(1, m_chSeparator) : "") += pszColumn;
+    header += "\r\n";
     LARGE_INTEGER size = {};
     DWORD dwWritten = 0;
     if (!::GetFileSizeEx(hFile, &size) ||
