@@ -203,8 +203,12 @@ static HKL FocusLayout(HWND hForeground)
     return ::GetKeyboardLayout(::GetWindowThreadProcessId(FocusWindow(hForeground), NULL));
 }
 
-bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
+bool TypeKeys(const std::wstring& text, HWND hOnlyInto, size_t* pnTyped)
 {
+    size_t nTyped = 0;
+    if (pnTyped == NULL)
+        pnTyped = &nTyped;
+    *pnTyped = 0;
     HWND hForeground = WindowTakingKeys(hOnlyInto);
     if (hForeground == NULL)
         return false;
@@ -224,6 +228,7 @@ bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
         }
         if (!SendCharacter(events, hkl))
             return false;
+        *pnTyped = i + 1;
     }
     return true;
 }

@@ -145,6 +145,16 @@ private:
     // The Received Data window, and the clipboard's request for a pasted value
     void OnShowReceivedData();
     LRESULT OnRenderFormat(WPARAM wParam, LPARAM lParam);
+    // The program ends: what the reading thread read is typed, the values
+    // still to be typed are logged as not, and the log's last lines are
+    // written, or kept beside its file, as the event log says.
+    void EndScans();
+    LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
+    // Group Policy's refresh: the policies are taken again, as at start.
+    LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
+    // The rules as they now stand, taken while the window runs.
+    void ApplyRuleSettings();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();
