@@ -29,7 +29,6 @@ void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
     m_pPort = &port;
     m_hWnd = hWnd;
     m_nMsg = nMsg;
-    m_toSend.clear();
     m_dwSendError = 0;
     // Without the events the thread could not be stopped or woken: the poll
     // reads instead.
@@ -49,6 +48,11 @@ std::deque<std::wstring> CLineReader::Stop()
         m_hThread = NULL;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
+    // What the thread had not sent yet goes with the port's next read, by
+    // the poll or by the next thread.
+    if (m_pPort != NULL)
+        m_pPort->Send(m_toSend);
+    m_toSend.clear();
     m_bLost = false;
     return std::move(m_scans);
 }

@@ -27,7 +27,8 @@ public:
     // port's TakeSendError says; 0 when none were.
     DWORD TakeSendError();
     // Ends the thread, at once even while it waits in a read, and hands back
-    // the scans it read that nobody took yet, in order. A stop is never a
+    // the scans it read that nobody took yet, in order. Bytes it had not sent
+    // yet go back to the port, which sends them at its next read. A stop is never a
     // loss; a loss the thread saw is forgotten, and the port still tells it.
     std::deque<std::wstring> Stop();
     bool IsRunning() const { return m_hThread != NULL; }

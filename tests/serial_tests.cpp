@@ -453,6 +453,27 @@ TEST_F(SerialLine, StoppingTheReaderEndsItsReadAndIsNeverALoss)
     EXPECT_EQ(reader.Stop(), std::deque<std::wstring>{ L"AB\r" });
 }
 
+// A command the thread had not sent when it stopped (the rules' OK restarts
+// it) goes out with the port's next read.
+TEST_F(SerialLine, ACommandWaitingInTheReaderWhenItStopsStillGoesOut)
+{
+    LineControl control;
+    control.bWrites = true;
+    CBufferedCommPort port;
+    port.SetLineControl(control);
+    ASSERT_TRUE(port.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
+    VirtualLine::Received("COM1");
+    CLineReader reader;
+    for (int i = 0; i < 5; i++) {
+        reader.Start(port, NULL, WM_APP);
+        reader.Send("W");
+        reader.Stop();
+    }
+    std::wstring scan;
+    port.ReadAvailable(scan);
+    EXPECT_EQ(VirtualLine::Received("COM1"), "WWWWW");
+}
+
 // Under Wine a pty whose far end closed reads nothing at once, before its
 // loss shows: the thread waits as on an idle line, and does not spin.
 TEST_F(SerialLine, AReaderWhoseReadsFindNothingAtOnceWaitsAsOnAnIdleLine)
