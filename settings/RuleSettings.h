@@ -28,4 +28,5 @@ struct RuleSettings {
     CString m_strActivate;      // "1": the target is brought to front; else scans wait for it to be there
     CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day
     CString m_strLogOnly;       // "1": scans are logged and not typed
+    CString m_strLogSeparator;  // "," or ";" between the log's fields; empty: the user's list separator
 };
