@@ -74,6 +74,8 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "TargetActivate", "", &RuleSettings::m_strActivate },
     { "LogFile", "", &RuleSettings::m_strLogFile },
     { "LogOnly", "", &RuleSettings::m_strLogOnly },
+    { "WebPort", "", &RuleSettings::m_strWebPort },
+    { "WebOrigins", "", &RuleSettings::m_strWebOrigins },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

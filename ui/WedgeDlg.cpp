@@ -24,6 +24,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     RegisteredMsgEntry(&WM_PROFILESTART, &CWedgeDlg::OnProfileStart),
     MsgEntry(WM_HOTKEY, &CWedgeDlg::OnHotKey),
     CommandEntry(ID_TRAY_ASK, &CWedgeDlg::AskDevice),
+    MsgEntry(WM_WEBREQUEST, &CWedgeDlg::OnWebRequest),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
