@@ -5,10 +5,19 @@
 // ones at 115200), what a scale streaming its weights gets typed, the rate of
 // a stream that never pauses and the bytes it loses, the processor time of
 // an open, idle port (not measured when its seconds are 0), and two devices
-// streaming at once into one window. A part that goes wrong prints what it
-// got; the others still run. Run by tools/bench.sh.
+// streaming at once into one window; and scan to a web page's message beside
+// scan to the last key, with 16 pages connected. A part that goes wrong
+// prints what it got; the others still run. Run by tools/bench.sh.
+// Winsock 2 before windows.h: the pages are Boost.Beast's WebSockets.
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
 #include <windows.h>
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -482,6 +491,77 @@ struct Session {
     KeySink sink;
 };
 
+// The web feed on, first without pages, then with 16 connected: scan to last
+// key in both, scan to the first page's message beside it, and the
+// program's processor time a scan.
+void WebPages(bool bAtOnce, int nScans)
+{
+    namespace asio = boost::asio;
+    using tcp = asio::ip::tcp;
+    using Page = boost::beast::websocket::stream<tcp::socket>;
+    asio::io_context io;
+    unsigned short nPort = tcp::acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)).local_endpoint().port();
+    std::string port = std::to_string(nPort);
+    Session s(bAtOnce, { { "WebPort", port.c_str() } });
+    const std::string scan = "4006381333931\r";
+    std::vector<double> keysAlone, keys, page;
+    srand(3);
+    double before = s.p.CpuMs();
+    for (int i = 0; i < nScans; i++) {
+        Sleep(50 + rand() % 300);
+        TimeScan(s.sink, scan, keysAlone);
+    }
+    double cpuAlone = (s.p.CpuMs() - before) / nScans;
+    std::vector<std::unique_ptr<Page>> pages;
+    for (int n = 0; n < 16; n++) {
+        pages.push_back(std::make_unique<Page>(io));
+        pages.back()->next_layer().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), nPort));
+        pages.back()->handshake("127.0.0.1:" + port, "/");
+    }
+    std::mutex mutex;
+    std::vector<double> arrivals;
+    std::thread reader([&] {
+        boost::beast::flat_buffer buffer;
+        boost::beast::error_code error;
+        while (!error) {
+            pages[0]->read(buffer, error);
+            if (!error && boost::beast::buffers_to_string(buffer.data()).find("\"value\"") != std::string::npos) {
+                std::lock_guard<std::mutex> lock(mutex);
+                arrivals.push_back(Now());
+            }
+            buffer.consume(buffer.size());
+        }
+    });
+    before = s.p.CpuMs();
+    for (int i = 0; i < nScans; i++) {
+        Sleep(50 + rand() % 300);
+        s.sink.text.clear();
+        VirtualLine::Send("COM1", scan);
+        double sent = Now();
+        if (s.sink.WaitForChars(scan.size(), 5000))
+            keys.push_back(Now() - sent);
+        for (double waited = Now(); Now() - waited < 2000; Sleep(1)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (arrivals.size() > page.size()) {
+                page.push_back(arrivals.back() - sent);
+                break;
+            }
+        }
+    }
+    double cpuPages = (s.p.CpuMs() - before) / nScans;
+    for (auto& p : pages)
+        p->next_layer().close();
+    reader.join();
+    printf("  the web feed (WebPort set):\n");
+    PrintLatency("no page connected: latency", keysAlone, nScans, scan.size());
+    PrintLatency("16 pages connected: latency", keys, nScans, scan.size());
+    PrintLatency("16 pages connected: last byte written to the first page's message", page, nScans, scan.size());
+    if (!keysAlone.empty() && !keys.empty())
+        printf("    what 16 pages cost typing: median %+.1f ms; the program's processor time a scan %.2f ms without "
+               "pages, %.2f ms with 16\n",
+               Percentile(keys, 50) - Percentile(keysAlone, 50), cpuAlone, cpuPages);
+}
+
 // Every part in one mode; only latency when bLatencyOnly.
 void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
 {
@@ -511,6 +591,7 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
             Replies(s.sink, nScans);
         }
         TwoDevices(bAtOnce, 8);
+        WebPages(bAtOnce, nScans);
     } catch (const std::exception& e) {
         printf("  this mode's remaining parts not measured: %s\n", e.what());
     }
@@ -551,21 +632,27 @@ void TargetAndLog(int nScans)
 
 // Arguments: scans for latency and split scans (60), seconds of idle
 // measurement in each mode (30), and "latency" to measure only latency, or
-// "target" to measure only the target window and the log.
+// "target" to measure only the target window and the log, or "web" for only
+// the web feed in each mode.
 int main(int argc, char** argv)
 {
     int nScans = argc > 1 ? atoi(argv[1]) : 60;
     int nIdleSeconds = argc > 2 ? atoi(argv[2]) : 30;
     bool bLatencyOnly = argc > 3 && strcmp(argv[3], "latency") == 0;
     bool bTargetOnly = argc > 3 && strcmp(argv[3], "target") == 0;
+    bool bWebOnly = argc > 3 && strcmp(argv[3], "web") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
     printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
            "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
     for (bool bAtOnce : { false, true }) {
-        if (!bTargetOnly)
+        if (bWebOnly) {
+            printf("%s:\n", bAtOnce ? "ScanAtOnce on" : "the poll");
+            WebPages(bAtOnce, nScans);
+        } else if (!bTargetOnly) {
             Measure(bAtOnce, nScans, nIdleSeconds, bLatencyOnly);
+        }
     }
-    if (!bLatencyOnly)
+    if (!bLatencyOnly && !bWebOnly)
         TargetAndLog(nScans);
     Store::Clear();
     return 0;
