@@ -98,12 +98,15 @@ protected:
         page.read(buffer);
         return beast::buffers_to_string(buffer.data());
     }
-    // The page number of the next request the window gets; 0 for none.
+    // The page number of the next request the window gets, taken as the
+    // window takes it; 0 for none.
     WPARAM TakeRequest()
     {
         MSG msg;
-        bool bCame = WaitUntil([&] { return PeekMessageA(&msg, m_hWnd, WM_APP + 1002, WM_APP + 1002, PM_REMOVE) != 0; }, 1000);
-        return bCame ? msg.wParam : 0;
+        if (!WaitUntil([&] { return PeekMessageA(&msg, m_hWnd, WM_APP + 1002, WM_APP + 1002, PM_REMOVE) != 0; }, 1000))
+            return 0;
+        web.TakeRequest();
+        return msg.wParam;
     }
 
     asio::io_context io;
@@ -133,8 +136,12 @@ TEST_F(Feed, APageOfAListedOriginGetsEveryValueAndAsksOthersAreRefusedBeforeTheU
     ASSERT_NE(nPage, 0u);
     web.Refuse(nPage, "the port is not open");
     EXPECT_EQ(Read(*page), "{\"error\":\"the port is not open\"}");
+    // Requests while one waits for the window are that one.
+    for (int n = 0; n < 50; n++)
+        page->write(asio::buffer(std::string("{\"request\":true}")));
     page->write(asio::buffer(std::string("{\"tare\":true}")));
     EXPECT_NE(Read(*page).find("error"), std::string::npos);
+    EXPECT_NE(TakeRequest(), 0u);
     EXPECT_EQ(TakeRequest(), 0u);
 
     int nStatus = 0;

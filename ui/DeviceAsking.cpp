@@ -44,6 +44,7 @@ LRESULT CWedgeDlg::OnHotKey(WPARAM, LPARAM)
 // A page asks as the hotkey does; it is told why where nothing can go.
 LRESULT CWedgeDlg::OnWebRequest(WPARAM wParam, LPARAM)
 {
+    m_web.TakeRequest();
     if (m_portState != PORT_OPEN)
         m_web.Refuse(wParam, "the port is not open");
     else if (!m_asker.CanAsk())

@@ -52,6 +52,7 @@ public:
         HWND hWnd;
         UINT uRequestMsg;
         std::atomic<unsigned>* pRefusals;
+        std::atomic<bool>* pbRequestPosted;
     };
 
     Server(const Rules& rules, const std::string& port, const char* pszStatus, const std::string& last);
@@ -144,9 +145,12 @@ private:
             std::string text = beast::buffers_to_string(self->m_buffer.data());
             self->m_buffer.consume(self->m_buffer.size());
             std::string why;
-            if (IsRequest(text, why))
-                ::PostMessageA(self->m_server.m_rules.hWnd, self->m_server.m_rules.uRequestMsg, self->m_nNumber, 0);
-            else
+            const Rules& rules = self->m_server.m_rules;
+            if (IsRequest(text, why)) {
+                if (!rules.pbRequestPosted->exchange(true) &&
+                    !::PostMessageA(rules.hWnd, rules.uRequestMsg, self->m_nNumber, 0))
+                    *rules.pbRequestPosted = false;
+            } else
                 self->Send(std::make_shared<const std::string>(ErrorMessage(why)));
             self->Read();
         });
@@ -284,7 +288,11 @@ CWebFeed::Server::Server(const Rules& rules, const std::string& port, const char
         m_acceptors.push_back(std::move(acceptor));
         Accept(m_acceptors.back());
     }
-    m_thread = std::thread([this] { m_io.run(); });
+    m_thread = std::thread([this] {
+        // The keys of a scan come first: pages get its value right after them.
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        m_io.run();
+    });
 }
 
 CWebFeed::Server::~Server()
@@ -366,7 +374,7 @@ CString CWebFeed::Take(const CString& strPort, const CString& strOrigins)
     std::vector<std::string> origins = ParseWebOrigins(strOrigins, strWhy);
     m_strPort = strPort;
     m_strOrigins = strOrigins;
-    m_pServer = std::make_unique<Server>(Server::Rules { nPort, origins, m_hWnd, m_uRequestMsg, m_refusals },
+    m_pServer = std::make_unique<Server>(Server::Rules { nPort, origins, m_hWnd, m_uRequestMsg, m_refusals, &m_bRequestPosted },
                                          std::string(CString(m_port)), m_pszStatus, m_last);
     CString strFault;
     if (!m_pServer->Fault().empty())

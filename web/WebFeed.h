@@ -39,6 +39,10 @@ public:
     void Add(const std::wstring& value, const CString& strResult);
     // The port's state: "open", "lost" or "closed".
     void SetStatus(const char* pszStatus);
+    // The window has the request it was posted: the next one may be posted.
+    // Until then, more requests are the same request, so that pages cannot
+    // fill the window's message queue.
+    void TakeRequest() { m_bRequestPosted = false; }
     // Tells a page why its request was not sent.
     void Refuse(WPARAM nPage, const CString& strWhy);
     unsigned Refusals(Refusal refusal) const { return m_refusals[refusal]; }
@@ -53,4 +57,5 @@ private:
     const char* m_pszStatus = "closed";
     std::string m_last;   // the latest value's message, for a server started again
     std::atomic<unsigned> m_refusals[kRefusals] = {};
+    std::atomic<bool> m_bRequestPosted { false };
 };
