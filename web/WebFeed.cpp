@@ -367,16 +367,15 @@ CString CWebFeed::Take(const CString& strPort, const CString& strOrigins)
     if (m_pServer && strPort == m_strPort && strOrigins == m_strOrigins)
         return CString();
     m_pServer.reset();
-    CString strWhy = WebSettingsFault(strPort, strOrigins);
+    CString strFault = WebSettingsFault(strPort, strOrigins), strWhy;
     unsigned short nPort = ParseWebPort(strPort, strWhy);
-    if (!strWhy.IsEmpty() || nPort == 0)
-        return strWhy;
+    if (!strFault.IsEmpty() || nPort == 0)
+        return strFault;
     std::vector<std::string> origins = ParseWebOrigins(strOrigins, strWhy);
     m_strPort = strPort;
     m_strOrigins = strOrigins;
     m_pServer = std::make_unique<Server>(Server::Rules { nPort, origins, m_hWnd, m_uRequestMsg, m_refusals, &m_bRequestPosted },
                                          std::string(CString(m_port)), m_pszStatus, m_last);
-    CString strFault;
     if (!m_pServer->Fault().empty())
         strFault = CString("Web port " + m_pServer->Fault());
     if (!m_pServer->Serves())
