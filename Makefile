@@ -4,7 +4,8 @@
 # make bench: measure the program end to end and print the figures.
 # make dist: the MSIs, the zip, the policy templates and their SHA-256 list,
 # in dist/; signed with SIGN_CERT=cert.pem SIGN_KEY=key.pem, and time-stamped
-# with SIGN_TIMESTAMP=URL of a time-stamp server.
+# with SIGN_TIMESTAMP=URL of a time-stamp server; the winget manifest's
+# downloads from RELEASE_URL (by default the origin's GitHub release of the version's tag).
 BUILD ?= build
 BUILD32 ?= build-i686
 # The output says what is built, how big the program is and how the tests
@@ -50,7 +51,7 @@ dist: $(BUILD)/CMakeCache.txt $(BUILD32)/CMakeCache.txt
 	@cmake --build $(BUILD) -j2 --target VimoBrindleQV
 	@cmake --build $(BUILD32) -j2 --target VimoBrindleQV
 	@install/dist.py dist x64=$(BUILD)/VimoBrindleQV.exe x86=$(BUILD32)/VimoBrindleQV.exe \
-		--cert "$(SIGN_CERT)" --key "$(SIGN_KEY)" --timestamp "$(SIGN_TIMESTAMP)"
+		--cert "$(SIGN_CERT)" --key "$(SIGN_KEY)" --timestamp "$(SIGN_TIMESTAMP)" --release-url "$(RELEASE_URL)"
 
 clean:
 	rm -rf $(BUILD) $(BUILD32) dist

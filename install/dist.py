@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Builds what is handed out to Windows users into OUT: an MSI per build, a zip
-of the executables with the README, the policy templates and a SHA-256 list.
+of the executables with the README and the license, the policy templates, a
+winget manifest and a SHA-256 list.
 With a certificate and its key, the executables are signed before they are
 packed and each MSI after its last edit, and time-stamped where a time-stamp
 server is given."""
@@ -23,6 +24,7 @@ MACHINE_KEY = r"SOFTWARE\Vimo Technologies\VimoBrindleQV"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 # wixl's architecture, the component's bitness and the Program Files folder.
 ARCHES = {"x64": ("x64", "yes", "ProgramFiles64Folder"), "x86": ("x86", "no", "ProgramFilesFolder")}
+WINGET_SCHEMA = "1.6.0"
 GROUPS = {"Line": "Line settings", "Rules": "Scan rules", "Device": "Device commands", "Target": "Target window and log"}
 
 
@@ -37,7 +39,18 @@ def run(*command, cwd=None):
     return done.stdout
 
 
+def msi_properties(msi):
+    """The MSI's Property table, by name."""
+    return dict(line.split("\t", 1) for line in run("msiinfo", "export", msi, "Property").splitlines()[3:])
+
+
 def presets():
+    """The stored values an MSI property presets: all but the Start group,
+    whose properties are the MSI's own Run entries."""
+    return [row for row in settings_rows() if row[2] != "Start"]
+
+
+def settings_rows():
     """(property, registry value, group, title) for each line of settings.txt."""
     rows = []
     with open(os.path.join(HERE, "settings.txt"), encoding="utf-8") as f:
@@ -110,9 +123,11 @@ def build_msi(arch, work, out, product, rows):
     name, maker, version = product
     with open(os.path.join(work, "presets.wxs"), "w", encoding="utf-8") as f:
         f.write(presets_fragment(rows))
+    shutil.copy(os.path.join(SRC, "LICENSE"), os.path.join(work, "LICENSE.txt"))   # wixl takes relative sources
     run("wixl", "-a", wixl_arch, "-o", out, "-D", f"ProductName={name}", "-D", f"Manufacturer={maker}",
         "-D", f"Version={version}", "-D", f"Win64={win64}", "-D", f"ProgramFilesFolder={program_files}",
-        "-D", "Exe=VimoBrindleQV.exe", os.path.join(HERE, "Brindlequaverly.wxs"), "presets.wxs", cwd=work)
+        "-D", "Exe=VimoBrindleQV.exe", "-D", "License=LICENSE.txt",
+        os.path.join(HERE, "Brindlequaverly.wxs"), "presets.wxs", cwd=work)
     # What wixl 0.101 does not take: component conditions, permanent
     # components (attributes 4, a registry key path, plus 16), secure
     # properties of our own, which pass from the UI to an elevated install,
@@ -120,8 +135,9 @@ def build_msi(arch, work, out, product, rows):
     # the other build's MSI replaces this one: both started at log-on would
     # contend for one port.
     props = [prop for prop, _, _, _ in rows]
-    secure = dict(line.split("\t", 1) for line in run("msiinfo", "export", out, "Property").splitlines()[3:])
-    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + ["STARTWITHWINDOWS", "PROFILES"]).lstrip(";")
+    secure = msi_properties(out)
+    started = [prop for prop, _, group, _ in settings_rows() if group == "Start"]
+    secure = ";".join([secure.get("SecureCustomProperties", "")] + props + started).lstrip(";")
     queries = [f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'",
                "UPDATE `Component` SET `Condition` = 'STARTWITHWINDOWS=\"1\" OR (NOT STARTWITHWINDOWS AND PREVIOUSRUN)'"
                " WHERE `Component` = 'Run'",
@@ -215,10 +231,66 @@ def write_templates(out, rows):
         f.write(adml)
 
 
+def release_url(version):
+    """Where the release's files are downloaded from when no URL is given: the
+    GitHub releases of the clone's origin, at the tag of the version."""
+    origin = subprocess.run(["git", "-C", SRC, "remote", "get-url", "origin"], capture_output=True, text=True)
+    repo = re.search(r"github\.com[:/]([\w.-]+/[\w.-]+?)(?:\.git)?/?$", origin.stdout.strip())
+    return f"https://github.com/{repo.group(1)}/releases/download/v{version}" if repo else ""
+
+
+def yaml_text(fields, kind):
+    """A winget manifest file of the given kind: its fields, texts quoted."""
+    def value(v, indent):
+        if isinstance(v, list):
+            return "".join(f"\n{indent}- " + value(item, indent + "  ").lstrip() for item in v)
+        if isinstance(v, dict):
+            return "".join(f"\n{indent}{k}: {value(x, indent + '  ')}" for k, x in v.items())
+        return "'" + str(v).replace("'", "''") + "'"
+    lines = [f"# yaml-language-server: $schema=https://aka.ms/winget-manifest.{kind}.{WINGET_SCHEMA}.schema.json"]
+    lines += [f"{k}:{'' if isinstance(v, (list, dict)) else ' '}{value(v, '  ')}" for k, v in fields.items()]
+    lines += [f"ManifestType: {kind}", f"ManifestVersion: {WINGET_SCHEMA}"]
+    return "\n".join(lines) + "\n"
+
+
+def write_winget(out, product, msis, url):
+    """The winget manifest of the version, in its three files (version,
+    installer, default locale), in the folder winget-pkgs keeps it in."""
+    name, maker, version = product
+    package = maker.replace(" ", "") + ".Brindlequaverly"
+    folder = os.path.join(out, "winget", "manifests", package[0].lower(), *package.split("."), version)
+    os.makedirs(folder)
+    head = {"PackageIdentifier": package, "PackageVersion": version}
+    installers = []
+    for arch, msi in msis.items():
+        with open(msi, "rb") as f:
+            sha = hashlib.sha256(f.read()).hexdigest().upper()
+        installers.append({"Architecture": arch, "InstallerUrl": f"{url}/{os.path.basename(msi)}",
+                           "InstallerSha256": sha, "ProductCode": msi_properties(msi)["ProductCode"]})
+    files = {
+        f"{package}.yaml": yaml_text({**head, "DefaultLocale": "en-US"}, "version"),
+        f"{package}.installer.yaml": yaml_text({
+            **head, "InstallerType": "msi", "Scope": "machine",
+            "InstallModes": ["interactive", "silent", "silentWithProgress"],
+            "InstallerSwitches": {"Silent": "/qn /norestart", "SilentWithProgress": "/qb /norestart"},
+            "UpgradeBehavior": "install", "Installers": installers}, "installer"),
+        f"{package}.locale.en-US.yaml": yaml_text({
+            **head, "PackageLocale": "en-US", "Publisher": maker, "PackageName": name, "License": "MIT",
+            "ShortDescription": "Types what a barcode scanner, scale or card reader sends to a COM port into the "
+                                "program in front, as if it came from the keyboard.",
+            "Moniker": "brindlequaverly", "Tags": ["barcode", "scanner", "scale", "serial", "keyboard-wedge"]},
+            "defaultLocale"),
+    }
+    for file, text in files.items():
+        with open(os.path.join(folder, file), "w", encoding="utf-8") as f:
+            f.write(text)
+
+
 def build_all(new, builds, signing, args, product, rows):
     """Everything make dist hands out, into the folder new; the files' paths in it."""
     name = product[0]
     base = f"Brindlequaverly-{product[2]}"
+    msis = {}
     with tempfile.TemporaryDirectory() as work:
         with zipfile.ZipFile(os.path.join(new, base + ".zip"), "w", zipfile.ZIP_DEFLATED) as archive:
             for arch, exe in builds.items():
@@ -228,14 +300,19 @@ def build_all(new, builds, signing, args, product, rows):
                 if signing:
                     sign(staged, args.cert, args.key, args.timestamp, name)
                 archive.write(staged, f"{base}/{arch}/VimoBrindleQV.exe")
-                msi = os.path.join(new, f"{base}-{arch}.msi")
+                msi = msis[arch] = os.path.join(new, f"{base}-{arch}.msi")
                 build_msi(arch, os.path.dirname(staged), msi, product, rows)
                 if signing:
                     sign(msi, args.cert, args.key, args.timestamp, name)
-            # The README with the pages and pictures it links to.
-            for doc in ["README.md"] + sorted(os.path.relpath(p, SRC) for p in glob.glob(os.path.join(SRC, "docs", "*"))):
+            # The README with the pages and pictures it links to, the license and the changes.
+            for doc in ["README.md", "LICENSE", "CHANGELOG.md"] + sorted(os.path.relpath(p, SRC) for p in glob.glob(os.path.join(SRC, "docs", "*"))):
                 archive.write(os.path.join(SRC, doc), f"{base}/{doc}")
     write_templates(new, rows)
+    url = args.release_url.rstrip("/") or release_url(product[2])
+    if url:
+        write_winget(new, product, msis, url)
+    else:
+        print("no winget manifest: no RELEASE_URL given and the clone's origin is not on GitHub", flush=True)
     files = sorted(os.path.relpath(os.path.join(d, f), new) for d, _, fs in os.walk(new) for f in fs)
     with open(os.path.join(new, "SHA256SUMS"), "w", encoding="utf-8") as sums:
         for path in files:
@@ -253,6 +330,8 @@ def main():
     parser.add_argument("--key", default=os.environ.get("SIGN_KEY", ""))
     parser.add_argument("--timestamp", default=os.environ.get("SIGN_TIMESTAMP", ""),
                         help="the URL of an RFC 3161 time-stamp server")
+    parser.add_argument("--release-url", default=os.environ.get("RELEASE_URL", ""),
+                        help="where the release's files are downloaded from, for the winget manifest")
     args = parser.parse_args()
     builds = dict(b.split("=", 1) for b in args.builds)
     for arch, exe in builds.items():

@@ -31,6 +31,7 @@ wine_ msiexec /i "Z:$dir/old/Brindlequaverly-1.4.0-x64.msi" /qn 'COMMPORT=COM 2'
 # Without the presets' properties; with the profiles whose windows start at log-on.
 wine_ msiexec /i "Z:$dir/new/Brindlequaverly-1.5.0-x64.msi" /qn 'PROFILES=Scanner;Scale'
 check "upgraded without properties: the program" yes "$(cmp -s unpacked/*/x64/VimoBrindleQV.exe "$program" && echo yes)"
+check "upgraded without properties: the license beside the program" yes "$(cmp -s "$src/LICENSE" "$(dirname "$program")/LICENSE.txt" && echo yes)"
 check "upgraded without properties: the shortcut" yes "$([ -f "$shortcut" ] && echo yes)"
 check "upgraded without properties: the presets given" "COM 2|19200|\d+|{TAB}||" "$(for v in COMMPORT BAUDRATE ScanPattern ScanSuffix DATABITS; do
     echo -n "$(value "$presets" $v /reg:32)|"; done)"

@@ -1,6 +1,6 @@
 // Both built executables carry the application manifest (run as the user who
-// starts them, on the Windows versions they name, scaled whole, with the
-// classic controls) and the version resource.
+// starts them, on the Windows versions they name, aware of each monitor's
+// DPI, with common controls 6) and the version resource.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
@@ -36,7 +36,7 @@ std::string VersionText(const char* pszExe, const char* pszName)
 
 } // namespace
 
-TEST(Manifest, BothBuildsRunAsInvokerOnVistaToElevenUnawareOfDpiWithTheClassicControls)
+TEST(Manifest, BothBuildsRunAsInvokerOnVistaToElevenAwareOfEachMonitorsDpiWithCommonControls6)
 {
     const char* const kWindowsVersions[] = {
         "{e2011457-1546-43c5-a5fe-008deee3d3f0}",   // Vista
@@ -52,8 +52,9 @@ TEST(Manifest, BothBuildsRunAsInvokerOnVistaToElevenUnawareOfDpiWithTheClassicCo
         EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
         for (const char* pszId : kWindowsVersions)
             EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + pszId + "\"/>"), std::string::npos) << pszId;
-        EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
-        EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+        EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+        EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+        EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     }
 }
 

@@ -1,12 +1,14 @@
 // The demonstration tools/run.sh gives on a private display: the program is
-// started, its window and tray menu are photographed, the port is opened,
-// Notepad receives the scans, and the whole screen is photographed again;
-// then the window, brought back from the tray, with the port open, its system
-// menu, the Scan Rules dialog with a preset, and the window once the device
-// has gone. The scanner goes away when the file "unplug" appears, which
-// tools/run.sh watches for.
+// started and its window photographed, the port is opened (with a request
+// command, so that the tray menu, photographed then, offers Request a
+// Reading), Notepad receives the scans, and the whole screen is photographed
+// again; then the window, brought back from the tray, with the port open, its
+// system menu, the Scan Rules dialog with a preset, and the window once the
+// device has gone. The scanner goes away when the file "unplug" appears,
+// which tools/run.sh watches for.
 // The pictures are 24-bit BMP files in the current folder (tools/topng.py
-// turns them into PNG). Arguments: the port the scanner is on, seconds to run.
+// turns them into PNG). Arguments: the port the scanner is on, seconds to
+// run; or --window NAME: the window alone as it opens, into NAME.bmp.
 // Where the tray host and the program's icon in it are on the screen,
 // tools/run.sh writes into the file "tray" of that folder: Wine knows only
 // the icon's place inside the tray host's window.
@@ -19,6 +21,7 @@
 #include "../rules/DevicePresets.h"
 #include "../tests/support/Drive.h"
 #include "../tests/support/Program.h"
+#include "../tests/support/Store.h"
 #include "../tests/support/Wait.h"
 
 namespace {
@@ -182,16 +185,24 @@ void ShootOpenAndLost(const Program& p)
 
 int main(int argc, char** argv)
 {
+    if (argc > 2 && std::string(argv[1]) == "--window") {
+        Program p;
+        Sleep(1000);   // centred and painted
+        return Shot((std::string(argv[2]) + ".bmp").c_str(), Around(p.hwnd)) ? 0 : 1;
+    }
     std::string port = argc > 1 ? argv[1] : "COM1";
     DWORD seconds = argc > 2 ? atoi(argv[2]) : 20;
     DWORD start = GetTickCount();
     setvbuf(stdout, NULL, _IONBF, 0);
     try {
+        // A balance's request: the virtual scanner ignores it. The user's
+        // value goes again as the demonstration ends.
+        Store::PutText("RequestCommand", "SI\\r\\n", Store::USER);
+        struct Forget { ~Forget() { Store::PutText("RequestCommand", "", Store::USER); } } forget;
         Program p;
         Sleep(1000);   // centred and painted
         if (Shot("window.bmp", Around(p.hwnd)))
             printf("picture of the window: window\n");
-        ShootTrayMenu(p);
 
         // The list names the port "COM 12" where the scanner's name is COM12.
         p.SetText(IDC_COMBO_PORT, ("COM " + port.substr(3)).c_str());
@@ -200,6 +211,7 @@ int main(int argc, char** argv)
             printf("pressed Open Port: the window is in the tray now\n");
         else
             printf("the port did not open\n");
+        ShootTrayMenu(p);
 
         // Somewhere for the scans to land: a window started now takes the
         // foreground (and, started before, Notepad would cover the button).

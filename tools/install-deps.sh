@@ -16,6 +16,7 @@ have setxkbmap || need+=(x11-xkb-utils)
 have xwd     || need+=(x11-utils x11-apps)
 have cmake   || need+=(cmake)
 have python3 || need+=(python3)
+python3 -c 'import yaml' 2>/dev/null || need+=(python3-yaml)   # the winget manifest's test reads it
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 # make dist, and its tests: the MSIs, their edits, signing
 have wixl     || need+=(wixl)

@@ -12,7 +12,8 @@
 # tools/demo.cpp opens the port, lets scans be typed into Notepad, saves
 # screenshots in $BUILD/run/ and ends after WEDGE_RUN_SECONDS (default 20).
 # The virtual scanner goes away when asked, for the picture of a lost port.
-# --docs also copies the pictures the docs show to docs/.
+# --docs also photographs the window at 150 % (Wine's DPI at 144, then back
+# at 96) and copies the pictures the docs show to docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine.sh
@@ -133,10 +134,17 @@ if [ $private = 1 ]; then
     # The pictures land in the demonstration's current folder.
     (cd "$run" && $WINE "$demo" "$port" "${WEDGE_RUN_SECONDS:-20}" </dev/null 2>>"$run/program.log") &
     wait $!  # in the background, so that a kill ends the run at once
+    if [ $docs = 1 ]; then
+        set_dpi 144
+        wineserver -p </dev/null >/dev/null 2>&1
+        (cd "$run" && $WINE "$demo" --window window-150 </dev/null 2>>"$run/program.log") &
+        wait $! || true
+        set_dpi 96
+    fi
     python3 tools/topng.py "$run"/*.bmp
     if [ $docs = 1 ]; then
         missing=()
-        for pic in window tray-menu window-open system-menu scan-rules window-lost; do
+        for pic in window window-150 tray-menu window-open system-menu scan-rules window-lost; do
             if [ -f "$run/$pic.png" ]; then cp "$run/$pic.png" docs/; else missing+=("$pic"); fi
         done
         echo "copied to docs/ the pictures it shows"

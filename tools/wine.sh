@@ -35,3 +35,15 @@ use_prefix() {
     fi
     return 0
 }
+
+# set_dpi N: the display's DPI for the prefix's programs (96 is 100 %, 144
+# 150 %): LogPixels of the user's and the current configuration's fonts,
+# which the wineserver reads as it starts; so it is stopped, and with it
+# every program of the prefix.
+set_dpi() {
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n\n[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"LogPixels"=dword:%08x\n' \
+        "$1" "$1" >"$WINEPREFIX/dpi.reg"
+    $WINE regedit /s "Z:$WINEPREFIX/dpi.reg" </dev/null >/dev/null 2>&1
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+}

@@ -8,6 +8,7 @@
 #include "../settings/Settings.h"
 #include "../web/WebRules.h"
 #include <commctrl.h>
+#include <uxtheme.h>
 #include <iterator>
 
 const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
@@ -120,6 +121,10 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CScanRulesDlg::OnInitDialog()
 {
+    // The pages' labels and check boxes lie on the tab control, whose page
+    // Windows' theme paints lighter than a dialog: the dialog takes the
+    // page's background, so that they show no box of the dialog's grey.
+    ::EnableThemeDialogTexture(m_hWnd, ETDT_ENABLETAB);
     UpdateData(FALSE);   // binds the list, which then gets its items
     for (LPCSTR psz : { "Drop", "Type" })
         m_comboNoMatch.AddString(psz);

@@ -11,6 +11,7 @@
 const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     MsgEntry(WM_SYSCOMMAND, &CWedgeDlg::OnSysCommand),
     MsgEntry(WM_PAINT, &CWedgeDlg::OnPaint),
+    MsgEntry(WM_DPICHANGED, &CWedgeDlg::OnDpiChanged),
     MsgEntry(WM_TIMER, &CWedgeDlg::OnTimer),
     MsgEntry(WM_QUERYDRAGICON, &CWedgeDlg::OnQueryDragIcon),
     CommandEntry(IDC_BTN_OPENCLOSE, &CWedgeDlg::OnOpenClosePort, BN_CLICKED),
@@ -111,10 +112,23 @@ void CWedgeDlg::OnPaint()
         PaintCentredIcon(dc.m_hDC, rect, m_hIcon);
         return;
     }
-    PaintBackground(dc.m_hDC, rect);
+    PaintBackground(dc.m_hDC, rect, WindowDpi(m_hWnd));
     // The displays show their members again, whatever was written to them
     // since; unchanged texts are not set again, so this paints nothing more.
     // The lists are left alone: they hold what the user is choosing.
     CDataExchange dx(this, FALSE);
     DoDisplayExchange(&dx);
+}
+
+// Moved to a monitor of another DPI: the dialog manager makes the font and
+// lays out the controls for it (per-monitor v2); the window takes the size
+// Windows suggests and paints its picture for the new DPI.
+LRESULT CWedgeDlg::OnDpiChanged(WPARAM, LPARAM lParam)
+{
+    LRESULT lResult = Default();
+    const RECT* pSuggested = (const RECT*)lParam;
+    SetWindowPos(NULL, pSuggested->left, pSuggested->top, pSuggested->right - pSuggested->left,
+                 pSuggested->bottom - pSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(m_hWnd, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return lResult;
 }

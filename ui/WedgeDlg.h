@@ -157,6 +157,7 @@ private:
     void AddTrayIcon();
     // Painting
     void OnPaint();
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
     // The two displays alone, for a repaint: the lists hold what the user is choosing.
     void DoDisplayExchange(CDataExchange* pDX);
 };
