@@ -72,6 +72,12 @@ class WebFeed(unittest.TestCase):
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         assert wait_until(lambda: cls.last() is not None, 30), "the feed did not come up"
 
+        async def port_open():   # the feed serves from the start, before /open opens the port
+            async with websockets.connect("ws://127.0.0.1:%d/" % cls.port) as program:   # no Origin
+                while json.loads(await asyncio.wait_for(program.recv(), 30)) != {"status": "open"}:
+                    pass
+        asyncio.run(port_open())
+
     @classmethod
     def tearDownClass(cls):
         cls.program.kill()
