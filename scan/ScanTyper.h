@@ -2,8 +2,8 @@
 // value kept for skipping repeats, the keys paced at the key delay, and the
 // beep after, or the error sound where nothing took the keys. Keys go only
 // to the target window, where one is named, and each value a scan gives goes
-// to the log and the web feed with what became of it. Works for one window, whose thread's
-// windows never take a scan and whose timer paces the keys.
+// to the log and the web feed with what became of it. Works for one window,
+// whose thread's windows never take a scan and whose timer paces the keys.
 #pragma once
 #include <windows.h>
 #include <deque>

@@ -57,20 +57,14 @@ TEST(WebRules, MessagesAreEscapedJsonAndOnlyARequestIsOne)
 
 namespace {
 
-// A port no one listens on now, found by binding port 0.
-unsigned short FreePort(asio::io_context& io)
-{
-    tcp::acceptor probe(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
-    return probe.local_endpoint().port();
-}
-
 class Feed : public ::testing::Test {
 protected:
     Feed()
     {
         m_hWnd = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
         web.SetWindow(m_hWnd, WM_APP + 1002);
-        nPort = FreePort(io);
+        // A port no one listens on now, found by binding port 0.
+        nPort = tcp::acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)).local_endpoint().port();
         EXPECT_EQ(web.Take(CString(std::to_string(nPort).c_str()), "http://127.0.0.1:3000"), "");
     }
     ~Feed() override { DestroyWindow(m_hWnd); }

@@ -124,7 +124,7 @@ public:
     // a closing handshake either.
     void Close()
     {
-        if (!m_bOpen && m_bClosed)
+        if (m_bClosed)
             return;
         m_bOpen = false;
         m_bClosed = true;
