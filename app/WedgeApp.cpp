@@ -5,7 +5,6 @@
 #include "../settings/Settings.h"
 #include "../res/resource.h"
 #include "../ui/WedgeDlg.h"
-#include <algorithm>
 
 void CWedgeApp::LoadIconSet()
 {
@@ -31,15 +30,18 @@ BOOL CWedgeApp::InitInstance()
                           "a device's own settings.", (LPCSTR)start.strUnknown);
         start = StartOptions();
     }
-    // A name not allowed is told, and the program starts without a profile.
+    // A name not allowed, or a profile a policy does not allow, is told, and
+    // the program starts without a profile.
     std::vector<CString> profiles;
     if (!start.strProfile.IsEmpty())
         profiles = SplitProfileList(start.strProfile);
-    auto bad = std::find_if(profiles.begin(), profiles.end(), [](const CString& s) { return !IsProfileNameAllowed(s); });
-    if (bad != profiles.end()) {
-        strMessage = ProfileNameRefusal(*bad);
-        strMessage += " The program starts without a profile.";
-        profiles.clear();
+    for (const CString& strName : profiles) {
+        strMessage = ProfileRefusal(strName);
+        if (!strMessage.IsEmpty()) {
+            strMessage += " The program starts without a profile.";
+            profiles.clear();
+            break;
+        }
     }
     // Each further profile of a list gets a process of its own. One that
     // cannot start is not told: at log-on nobody is there to answer a box.

@@ -182,6 +182,12 @@ def write_templates(out, rows):
                "field is disabled and Open Port does not save it. A value the program refuses is refused at Open "
                "Port, as a stored one is. Disabled or not configured: the user's or the machine's setting applies.",
                group, POLICY_KEY, value)
+    policy("PROFILES", "Profiles that may be started",
+           "Enabled: only the profiles named here (separated by ;) may be started, from /profile and from "
+           "\"Start a Window for Another Device...\"; the window says so when one is refused, and the program "
+           "without a profile starts instead. The other policies of this template hold in every profile; a "
+           "profile's own key (Profiles\\NAME below the policy key) fixes more on top of them. Disabled or not "
+           "configured: any profile may be started.", "Brindlequaverly", POLICY_KEY, "PROFILES")
     policy("STARTWITHWINDOWS", "Start with Windows, the port open",
            "Enabled: every user's log-on starts the program with this command, which ends in /open. "
            "Disabled: the entry is removed.", "Brindlequaverly", RUN_KEY, "Brindlequaverly",

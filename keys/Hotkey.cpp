@@ -84,7 +84,8 @@ bool ParseHotkey(const CString& strText, Hotkey& hotkey, CString& strReason)
             strReason.Format("\"%s\" names no key: F1 to F24, a letter or digit, Space, Insert...", rest.c_str());
         return false;
     }
-    bool bTypes = hotkey.vk == VK_SPACE || (hotkey.vk >= '0' && hotkey.vk <= 'Z');
+    bool bTypes = hotkey.vk == VK_SPACE || (hotkey.vk >= '0' && hotkey.vk <= 'Z') ||
+                  (hotkey.vk >= VK_NUMPAD0 && hotkey.vk <= VK_NUMPAD9);
     if (bTypes && (fsGiven & (MOD_CONTROL | MOD_ALT | MOD_WIN)) == 0) {
         strReason = "a letter, digit or Space needs Ctrl, Alt or Win: alone it would be taken from all typing.";
         return false;

@@ -188,8 +188,12 @@ HWND FocusWindow(HWND hForeground)
     return hForeground;
 }
 
-bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
+bool TypeKeys(const std::wstring& text, HWND hOnlyInto, size_t* pnTyped)
 {
+    size_t nTyped = 0;
+    if (pnTyped == NULL)
+        pnTyped = &nTyped;
+    *pnTyped = 0;
     HWND hForeground = g_desktop.pfnGetForegroundWindow();
     if (hForeground == NULL || (hOnlyInto != NULL && hForeground != hOnlyInto) || g_desktop.pfnOutranks(hForeground))
         return false;
@@ -209,6 +213,7 @@ bool TypeKeys(const std::wstring& text, HWND hOnlyInto)
         }
         if (!SendCharacter(events, hkl))
             return false;
+        *pnTyped = i + 1;
     }
     return true;
 }

@@ -41,8 +41,9 @@ extern Desktop g_desktop;
 // could take the keys (no foreground window, or one that outranks this
 // program), or when the system took fewer events than it was given: typing
 // stops there. With hOnlyInto, typing stops too before a character when
-// another window than that one is in front.
-bool TypeKeys(const std::wstring& text, HWND hOnlyInto = NULL);
+// another window than that one is in front. pnTyped, where given, gets how
+// many of the text's code units went out.
+bool TypeKeys(const std::wstring& text, HWND hOnlyInto = NULL, size_t* pnTyped = NULL);
 // How many of the text's first code units make its first character: two for
 // the halves of one beyond the first 65536, which are typed together.
 size_t FirstCharLength(const std::wstring& text);

@@ -2,11 +2,12 @@
 #include "../fw/MessageBox.h"
 #include "../rules/ScanRules.h"
 #include <algorithm>
+#include <cctype>
 #include <cwctype>
 
 namespace {
 
-const char kHeader[] = "\xEF\xBB\xBF" "Date,Time,Device,Port,Value,Result\r\n";
+const char* const kColumns[] = { "Date", "Time", "Device", "Port", "Value", "Result" };
 
 // A file open for one flush, closed however the flush ends.
 struct OpenedFile {
@@ -121,12 +122,13 @@ CString LogFileFault(const CString& strPath)
     return "";
 }
 
-std::string CsvField(const std::wstring& text)
+std::string CsvField(const std::wstring& text, char chSeparator)
 {
     std::wstring field = text;
     if (!field.empty() && std::wstring(L"=+-@\t\r").find(field[0]) != std::wstring::npos && !IsPlainNumber(field))
         field.insert(0, 1, L'\'');
-    if (field.find_first_of(L",\"\r\n") == std::wstring::npos)
+    // Whichever of , and ; a reader splits by, the field stays one.
+    if (field.find_first_of(L",;\t\"\r\n") == std::wstring::npos && field.find((wchar_t)chSeparator) == std::wstring::npos)
         return Utf8(field);
     std::wstring quoted = L"\"";
     for (wchar_t c : field)
@@ -134,9 +136,22 @@ std::string CsvField(const std::wstring& text)
     return Utf8(quoted + L"\"");
 }
 
+bool LogSeparator(const CString& strSetting, char& chSeparator)
+{
+    if (strSetting == "," || strSetting == ";") {
+        chSeparator = strSetting[0];
+        return true;
+    }
+    char szList[4] = "";
+    int n = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SLIST, szList, sizeof szList);
+    bool bUsable = n == 2 && std::ispunct((unsigned char)szList[0]) && szList[0] != '"' && szList[0] != '\'';
+    chSeparator = bUsable ? szList[0] : ',';
+    return strSetting.IsEmpty();
+}
+
 CScanLog::~CScanLog()
 {
-    Flush();   // a last try: what still waits is lost with the program
+    Close();
 }
 
 CString CScanLog::Take(const CString& strPath)
@@ -148,10 +163,11 @@ CString CScanLog::Take(const CString& strPath)
     return strFault;
 }
 
-void CScanLog::SetSource(const CString& strDevice, const CString& strPort)
+void CScanLog::SetSource(const CString& strDevice, const CString& strPort, char chSeparator)
 {
     m_device = strDevice.Wide();
     m_port = strPort.Wide();
+    m_chSeparator = chSeparator;
 }
 
 std::string CScanLog::Format(const std::wstring& value, const std::wstring& result, std::wstring& path) const
@@ -159,8 +175,10 @@ std::string CScanLog::Format(const std::wstring& value, const std::wstring& resu
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     path = DatedPath(m_path, now);
-    return CsvField(DateText(now)) + "," + CsvField(TimeText(now)) + "," + CsvField(m_device) + "," +
-           CsvField(m_port) + "," + CsvField(value) + "," + CsvField(result) + "\r\n";
+    std::string line;
+    for (const std::wstring& field : { DateText(now), TimeText(now), m_device, m_port, value, result })
+        (line += line.empty() ? "" : std::string(1, m_chSeparator)) += CsvField(field, m_chSeparator);
+    return line + "\r\n";
 }
 
 void CScanLog::Add(const std::wstring& value, const CString& strResult)
@@ -174,7 +192,6 @@ void CScanLog::Add(const std::wstring& value, const CString& strResult)
         m_waiting.pop_front();
         m_nGivenUp++;
     }
-    Flush();
 }
 
 HANDLE CScanLog::OpenFile(const std::wstring& path)
@@ -190,11 +207,15 @@ HANDLE CScanLog::OpenFile(const std::wstring& path)
         hFile = open();
     if (hFile == INVALID_HANDLE_VALUE)
         return hFile;
+    std::string header = "\xEF\xBB\xBF";
+    for (const char* pszColumn : kColumns)
+        (header += header.size() > 3 ? std::string(1, m_chSeparator) : "") += pszColumn;
+    header += "\r\n";
     LARGE_INTEGER size = {};
     DWORD dwWritten = 0;
     if (!::GetFileSizeEx(hFile, &size) ||
-        (size.QuadPart == 0 && (!::WriteFile(hFile, kHeader, sizeof kHeader - 1, &dwWritten, NULL) ||
-                                dwWritten != sizeof kHeader - 1))) {
+        (size.QuadPart == 0 && (!::WriteFile(hFile, header.data(), (DWORD)header.size(), &dwWritten, NULL) ||
+                                dwWritten != header.size()))) {
         DWORD dwError = ::GetLastError();
         ::CloseHandle(hFile);
         ::SetLastError(dwError != ERROR_SUCCESS ? dwError : ERROR_DISK_FULL);   // a short write: no room
@@ -220,25 +241,67 @@ void CScanLog::Flush()
             m_waiting.push_front({ path, Format(L"", strResult.Wide(), today) });
             m_nGivenUp = 0;
         }
-        DWORD dwError = ERROR_SUCCESS;
-        while (!m_waiting.empty() && m_waiting.front().path == path && dwError == ERROR_SUCCESS) {
-            std::string& bytes = m_waiting.front().bytes;
-            DWORD dwWritten = 0;
-            if (!::WriteFile(file.hFile, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL))
-                dwError = ::GetLastError();
-            else if (dwWritten < bytes.size())
-                dwError = ERROR_DISK_FULL;
-            // What went out stays out: the rest of a line follows it later.
-            bytes.erase(0, dwWritten);
-            if (bytes.empty())
-                m_waiting.pop_front();
-        }
+        DWORD dwError = WriteWaiting(file.hFile, path);
         if (dwError != ERROR_SUCCESS) {
             Wait(SystemErrorText(dwError));
             return;
         }
     }
     m_bFailing = false;
+}
+
+DWORD CScanLog::WriteWaiting(HANDLE hFile, const std::wstring& path)
+{
+    DWORD dwError = ERROR_SUCCESS;
+    while (!m_waiting.empty() && m_waiting.front().path == path && dwError == ERROR_SUCCESS) {
+        std::string& bytes = m_waiting.front().bytes;
+        DWORD dwWritten = 0;
+        if (!::WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &dwWritten, NULL))
+            dwError = ::GetLastError();
+        else if (dwWritten < bytes.size())
+            dwError = ERROR_DISK_FULL;
+        // What went out stays out: the rest of a line follows it later.
+        bytes.erase(0, dwWritten);
+        if (bytes.empty())
+            m_waiting.pop_front();
+    }
+    return dwError;
+}
+
+CString CScanLog::Close()
+{
+    Flush();
+    CString strReport;
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    CString strTime;
+    strTime.Format("%02u%02u", now.wHour, now.wMinute);
+    while (!m_waiting.empty()) {
+        std::wstring path = m_waiting.front().path;
+        size_t nLines = std::count_if(m_waiting.begin(), m_waiting.end(), [&](const Line& l) { return l.path == path; });
+        // Beside the file, where it is most likely looked for.
+        size_t dot = path.rfind(L'.');
+        if (dot == std::wstring::npos || dot < path.rfind(L'\\'))
+            dot = path.size();
+        std::wstring unsaved = path.substr(0, dot) + L".unsaved-" + strTime.Wide() + path.substr(dot);
+        OpenedFile file = { OpenFile(unsaved) };
+        DWORD dwError = file.hFile == INVALID_HANDLE_VALUE ? ::GetLastError() : WriteWaiting(file.hFile, path);
+        CString strLines;
+        strLines.Format("%u log lines could not be written to %s; ", (unsigned)nLines, (LPCSTR)CString(path));
+        strReport += strLines;
+        if (dwError == ERROR_SUCCESS) {
+            strReport += "they are in ";
+            strReport += CString(unsaved);
+        } else {
+            strReport += "they are lost: ";
+            strReport += SystemErrorText(dwError);
+            m_waiting.erase(std::remove_if(m_waiting.begin(), m_waiting.end(), [&](const Line& l) { return l.path == path; }),
+                            m_waiting.end());
+        }
+        strReport += " ";
+    }
+    strReport.Trim();
+    return strReport;
 }
 
 void CScanLog::Wait(const CString& strWhy)

@@ -4,6 +4,11 @@
 BOOL (WINAPI* g_pfnMessageBeep)(UINT uType) = ::MessageBeep;
 
 static const char kOwnWindowInFront[] = "the program's own window is in front";
+// How long a window brought to front may take to be there.
+static const DWORD kActivationMs = 250;
+// How long values wait while another window of the program holds the keys:
+// one that hangs holding them, holds nobody else's for longer.
+static const DWORD kKeysWaitMs = 10000;
 
 CString CScanTyper::TakeRules(const RuleSettings& settings)
 {
@@ -13,12 +18,12 @@ CString CScanTyper::TakeRules(const RuleSettings& settings)
     return m_rules.Compile(settings);
 }
 
-// Not while any window of this thread is in front: the main window, the About
-// box, the Scan Rules dialog, a message box or the tray menu would take the keys.
+// Not while any window of the program is in front: the main window, the About
+// box, the Scan Rules dialog, a message box or the tray menu, of this profile
+// or another, would take the keys.
 bool CScanTyper::OwnWindowInFront() const
 {
-    return ::GetWindowThreadProcessId(g_desktop.pfnGetForegroundWindow(), NULL) ==
-           ::GetWindowThreadProcessId(m_hWnd, NULL);
+    return IsProgramWindow(g_desktop.pfnGetForegroundWindow());
 }
 
 std::vector<RuledValue> CScanTyper::Values(const std::wstring& scan, RepeatMemory& memory) const
@@ -72,17 +77,11 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
         m_pending.push_back({ value, value.keys });
     if (bTyping)
         return keys;   // the pace timer types them after the others
-    CString strWhy;
-    m_hTarget = m_target.IsSet() ? m_target.Reach(strWhy) : NULL;
-    if (m_target.IsSet() && m_hTarget == NULL) {
-        Refuse(strWhy);
-        return scan;
-    }
-    // The timer paces the keys at the key delay; without one, it tries again
-    // while another window's scan holds the desktop's keys.
-    ::SetTimer(m_hWnd, m_nPaceTimer, m_rules.KeyDelay() != 0 ? m_rules.KeyDelay() : USER_TIMER_MINIMUM, NULL);
-    TypeOn(m_rules.KeyDelay() == 0);
-    return keys;
+    // The timer paces the keys at the key delay; it also tries again while
+    // another window's scan holds the desktop's keys.
+    m_dwWaitFrom = ::GetTickCount();
+    SetPace(true);
+    return TypeOn(m_rules.KeyDelay() == 0) ? keys : scan;
 }
 
 // One character a tick, so that the window stays responsive; the beep comes
@@ -92,13 +91,28 @@ void CScanTyper::TypeNextKey()
     TypeOn(m_rules.KeyDelay() == 0);
 }
 
+void CScanTyper::SetPace(bool bTyping)
+{
+    UINT nMs = bTyping && m_rules.KeyDelay() != 0 ? m_rules.KeyDelay() : USER_TIMER_MINIMUM;
+    ::SetTimer(m_hWnd, m_nPaceTimer, nMs, NULL);
+}
+
 // While another window of the program types, nothing goes out: the values
-// wait, in order, for a later tick.
-void CScanTyper::TypeOn(bool bAll)
+// wait, in order, for a later tick. The keys are taken before the target is
+// brought to front, so that no other window's keys go into it.
+bool CScanTyper::TypeOn(bool bAll)
 {
     // A tick queued before the last key went out finds nothing to type.
-    if (m_pending.empty() || !m_keysLock.TryTake())
-        return;
+    if (m_pending.empty())
+        return true;
+    if (!m_keysLock.TryTake()) {
+        if (::GetTickCount() - m_dwWaitFrom < kKeysWaitMs)
+            return true;
+        Refuse("another window of the program held the keys for 10 seconds");
+        return false;
+    }
+    if (!ReachTarget())
+        return !m_pending.empty();
     bool bTypedOne = false;
     while (!m_pending.empty()) {
         Pending& pending = m_pending.front();
@@ -108,11 +122,14 @@ void CScanTyper::TypeOn(bool bAll)
             continue;
         }
         if (bTypedOne)
-            return;   // the next tick types on
+            return true;   // the next tick types on
         std::wstring keys = bAll ? pending.rest : pending.rest.substr(0, FirstCharLength(pending.rest));
-        if (OwnWindowInFront() || !TypeKeys(keys, m_hTarget)) {
+        size_t nTyped = 0;
+        bool bOwnInFront = OwnWindowInFront();
+        if (bOwnInFront || !TypeKeys(keys, m_hTarget, &nTyped)) {
+            pending.rest.erase(0, bOwnInFront ? 0 : nTyped);
             Refuse(WhyStopped());
-            return;
+            return false;
         }
         pending.rest.erase(0, keys.size());
         bTypedOne = !bAll;
@@ -123,6 +140,37 @@ void CScanTyper::TypeOn(bool bAll)
     }
     EndTyping();
     Finish(true);
+    return true;
+}
+
+bool CScanTyper::ReachTarget()
+{
+    if (!m_target.IsSet() || m_bReached)
+        return true;
+    HWND hFront = g_desktop.pfnGetForegroundWindow();
+    if (m_hTarget == NULL) {
+        CString strWhy;
+        m_hTarget = m_target.Find(strWhy);
+        if (m_hTarget == NULL) {
+            Refuse(strWhy);
+            return false;
+        }
+        if (hFront != m_hTarget) {
+            // Its thread takes the activation in its own time: the ticks look
+            // for it in front meanwhile, and the window's messages go on.
+            CTargetWindow::BringToFront(m_hTarget);
+            m_dwAsked = ::GetTickCount();
+            SetPace(false);
+            return false;
+        }
+    } else if (hFront != m_hTarget) {
+        if (::GetTickCount() - m_dwAsked >= kActivationMs)
+            Refuse(m_target.NotInFront());
+        return false;
+    }
+    m_bReached = true;
+    SetPace(true);
+    return true;
 }
 
 CString CScanTyper::WhyStopped() const
@@ -141,8 +189,13 @@ void CScanTyper::GiveUp(const CString& strWhy)
 {
     CString strResult = "not typed: ";
     strResult += strWhy;
-    for (const Pending& pending : m_pending)
-        Log(pending.value, strResult);
+    for (const Pending& pending : m_pending) {
+        size_t nAll = pending.value.keys.size(), nDone = nAll - pending.rest.size();
+        CString strLine = strResult, strPartly;
+        if (pending.value.fate == RuledValue::TYPED && nDone != 0)
+            strPartly.Format(" after %u of %u characters", (unsigned)nDone, (unsigned)nAll);
+        Log(pending.value, strLine += strPartly);
+    }
     EndTyping();
 }
 
@@ -166,10 +219,10 @@ void CScanTyper::Log(const RuledValue& value, LPCSTR pszTyped)
     m_web.Add(value.value, pszResult);
 }
 
-// Quietly: the user closed the port.
-void CScanTyper::Stop()
+// Quietly: the user closed the port, or ended the program.
+void CScanTyper::Stop(const CString& strWhy)
 {
-    GiveUp("the port was closed");
+    GiveUp(strWhy);
 }
 
 void CScanTyper::EndTyping()
@@ -177,6 +230,8 @@ void CScanTyper::EndTyping()
     ::KillTimer(m_hWnd, m_nPaceTimer);
     m_pending.clear();
     m_keysLock.Release();
+    m_hTarget = NULL;
+    m_bReached = false;
 }
 
 // A value whose keys nothing took is not typed: the same scan again must type it.

@@ -3,7 +3,8 @@
 // beep after, or the error sound where nothing took the keys. Keys go only
 // to the target window, where one is named, and each value a scan gives goes
 // to the log and the web feed with what became of it. Works for one window,
-// whose thread's windows never take a scan and whose timer paces the keys.
+// whose timer paces the keys; no window of the program, in any of its
+// processes, takes a scan.
 #pragma once
 #include <windows.h>
 #include <deque>
@@ -29,14 +30,18 @@ public:
     // Returns why the rules that do not hold are off; empty when all hold.
     CString TakeRules(const RuleSettings& settings);
     // Types a decoded scan by the rules into the window in front, unless a
-    // window of this thread is in front. Returns what the Last Scan shows:
+    // window of the program is in front. Returns what the Last Scan shows:
     // what the scan typed, or the scan as it came when it typed nothing.
     std::wstring Type(const std::wstring& scan);
     // One character a tick of the pace timer (all that waits without a key
-    // delay), once this window holds the desktop's keys.
+    // delay), once this window holds the desktop's keys and the target is in
+    // front; the timer ticks meanwhile too, to see whether they are.
     void TypeNextKey();
-    // Drops the keys still to be typed: the port they came from closed.
-    void Stop();
+    // Drops the keys still to be typed, their values logged as not typed for
+    // the reason (the port closed, the program ended).
+    void Stop(const CString& strWhy);
+    // Whether the desktop's keys are held for values still to be typed.
+    bool IsTyping() const { return !m_pending.empty(); }
     // The latest scan with characters, for showing what rules would type.
     const std::wstring& LastReceived() const { return m_lastReceived; }
     // Why scans for the target are not typed: once, until one is typed
@@ -52,10 +57,19 @@ private:
 
     bool OwnWindowInFront() const;
     std::vector<RuledValue> Values(const std::wstring& scan, RepeatMemory& memory) const;
-    // Types the pending values in order, all of them or one character.
-    void TypeOn(bool bAll);
+    // Types the pending values in order, all of them or one character;
+    // false where they were refused.
+    bool TypeOn(bool bAll);
+    // Whether the keys may go out now: the target is in front, or none is
+    // named. Brings it there first where asked, and refuses the values where
+    // it is not there in time.
+    bool ReachTarget();
+    // The pace timer: at the key delay while the keys go out, else as often
+    // as it can tick, to look again for the keys or the target in front.
+    void SetPace(bool bTyping);
     // The values still pending are logged as not typed, for the reason
-    // given, and go; Refuse adds the error sound and the notice.
+    // given (a value partly typed says how far it got), and go; Refuse adds
+    // the error sound and the notice.
     void GiveUp(const CString& strWhy);
     void Refuse(const CString& strWhy);
     // Why the keys stopped going out.
@@ -77,7 +91,10 @@ private:
     RepeatMemory m_pendingMemory;  // what m_memory becomes once the pending keys went out
     std::deque<Pending> m_pending; // the values still to be typed: paced, or waiting for the keys
     CKeysLock m_keysLock;          // held from a scan's first key to its last
-    HWND m_hTarget = NULL;         // the target window the pending keys go to; NULL: none is named
+    HWND m_hTarget = NULL;         // the target window the pending keys go to; NULL: none is named, or not found yet
+    bool m_bReached = false;       // the target was in front once the keys were held
+    DWORD m_dwAsked = 0;           // when the target was asked to come to front
+    DWORD m_dwWaitFrom = 0;        // when the pending values began to wait for the keys
     std::wstring m_lastReceived;
     CString m_strNotice;           // what TakeNotice gives next
     CString m_strNoticed;          // the reason given last since a scan was typed

@@ -29,6 +29,29 @@ CString ProfileNameRefusal(const CString& strName)
     return strText;
 }
 
+CString ProfileRefusal(const CString& strName)
+{
+    if (!IsProfileNameAllowed(strName))
+        return ProfileNameRefusal(strName);
+    std::vector<CString> allowed = ProfilesAllowedByPolicy();
+    CString strUpper(strName), strList;
+    strUpper.MakeUpper();
+    for (CString strAllowed : allowed) {
+        if (!strList.IsEmpty())
+            strList += ", ";
+        strList += strAllowed;
+        strAllowed.MakeUpper();
+        if (strAllowed == strUpper)
+            return "";
+    }
+    if (allowed.empty())
+        return "";
+    CString strText;
+    strText.Format("The profile \"%s\" may not be started here: a policy allows only these profiles: %s.",
+                   (LPCSTR)strName, (LPCSTR)strList);
+    return strText;
+}
+
 std::vector<CString> SplitProfileList(const CString& strList)
 {
     std::vector<CString> names;
@@ -95,14 +118,49 @@ CString RunEntryName()
     return strName;
 }
 
-bool IsStartedWithWindows()
+// The Run entry's command; empty where there is none.
+static CString RunCommand(HKEY hRoot, REGSAM samView, LPCSTR pszName)
 {
     HKEY hKey;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-        return false;
-    bool bFound = ::RegQueryValueExA(hKey, RunEntryName(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    if (::RegOpenKeyExA(hRoot, kRunKeyPath, 0, KEY_QUERY_VALUE | samView, &hKey) != ERROR_SUCCESS)
+        return "";
+    char szCommand[MAX_PATH * 2] = "";
+    DWORD cb = sizeof szCommand;
+    LONG lResult = ::RegGetValueA(hKey, NULL, pszName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, NULL,
+                                  szCommand, &cb);
     ::RegCloseKey(hKey);
-    return bFound;
+    return lResult == ERROR_SUCCESS ? CString(szCommand) : CString();
+}
+
+bool IsStartedWithWindows()
+{
+    return !RunCommand(HKEY_CURRENT_USER, 0, RunEntryName()).IsEmpty() || IsStartedForEveryUser();
+}
+
+// Either build's installer writes its own registry view.
+bool IsStartedForEveryUser()
+{
+    for (REGSAM samView : { KEY_WOW64_64KEY, KEY_WOW64_32KEY }) {
+        if (ProfileName().IsEmpty()) {
+            if (!RunCommand(HKEY_LOCAL_MACHINE, samView, "Brindlequaverly").IsEmpty())
+                return true;
+            continue;
+        }
+        // ... /profile "Scanner;Scale" /open
+        std::string command = (LPCSTR)RunCommand(HKEY_LOCAL_MACHINE, samView, "Brindlequaverly Profiles");
+        size_t at = command.find("/profile \"");
+        size_t end = at == std::string::npos ? at : command.find('"', at + 10);
+        if (end == std::string::npos)
+            continue;
+        CString strName = ProfileName();
+        strName.MakeUpper();
+        for (CString strListed : SplitProfileList(CString(command.substr(at + 10, end - at - 10)))) {
+            strListed.MakeUpper();
+            if (strListed == strName)
+                return true;
+        }
+    }
+    return false;
 }
 
 LONG SetStartedWithWindows(bool bStart)

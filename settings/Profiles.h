@@ -12,6 +12,9 @@
 bool IsProfileNameAllowed(const CString& strName);
 // What a box says of a name that is not allowed: the name and the rule.
 CString ProfileNameRefusal(const CString& strName);
+// What a box says of a profile that may not be started: its name is not
+// allowed, or a policy allows only others. Empty where it may be.
+CString ProfileRefusal(const CString& strName);
 // The names of a list separated by ';', as the installer's property gives
 // them; a name alone is a list of one.
 std::vector<CString> SplitProfileList(const CString& strList);
@@ -24,9 +27,12 @@ CString ProfileWindowTitle();
 bool StartProfileWindow(const CString& strName, bool bOpenPort);
 
 // The user's own Run entry (HKEY_CURRENT_USER, no administrator needed) that
-// starts the selected profile's window at log-on, its port open.
+// starts the selected profile's window at log-on, its port open; or the
+// machine's, which the installer made for every user (Brindlequaverly, or
+// Brindlequaverly Profiles with the profile in its list).
 bool IsStartedWithWindows();
-// Adds or removes the entry; the registry's error, ERROR_SUCCESS when done.
+bool IsStartedForEveryUser();
+// Adds or removes the user's entry; the registry's error, ERROR_SUCCESS when done.
 LONG SetStartedWithWindows(bool bStart);
 extern const char kRunKeyPath[];
 // The entry's value name: "Brindlequaverly", or "Brindlequaverly NAME".

@@ -1,4 +1,5 @@
 #include "Settings.h"
+#include "Profiles.h"
 #include "../fw/MessageBox.h"
 #include <algorithm>
 #include <vector>
@@ -7,6 +8,7 @@ RegistryCalls g_registry = { ::RegCreateKeyExA, ::RegOpenKeyExA, ::RegSetValueEx
 
 const char kSettingsKeyPath[] = "Software\\Vimo Technologies\\VimoBrindleQV";
 const char kPolicyKeyPath[] = "SOFTWARE\\Policies\\Vimo Technologies\\VimoBrindleQV";
+const char kProfilesPolicy[] = "PROFILES";
 
 static CString g_strProfile;
 
@@ -74,6 +76,7 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "TargetActivate", "", &RuleSettings::m_strActivate },
     { "LogFile", "", &RuleSettings::m_strLogFile },
     { "LogOnly", "", &RuleSettings::m_strLogOnly },
+    { "LogSeparator", "", &RuleSettings::m_strLogSeparator },
     { "WebPort", "", &RuleSettings::m_strWebPort },
     { "WebOrigins", "", &RuleSettings::m_strWebOrigins },
 };
@@ -117,37 +120,56 @@ static bool FindText(HKEY hKey, const SettingValue<T>& value, CString& strText)
     return QueryText(hKey, value.pszName, strText) && (kEmptyIsChoice<T> || !strText.IsEmpty());
 }
 
-// The values the policy key holds; none without the key.
+// The policy keys there are, the selected profile's first: a policy of the
+// program holds in every profile, and a profile's own fixes more on top of it.
+static int OpenPolicyKeys(HKEY (&keys)[2])
+{
+    std::vector<CString> paths = { InProfile(kPolicyKeyPath) };
+    if (!g_strProfile.IsEmpty())
+        paths.push_back(kPolicyKeyPath);
+    int nKeys = 0;
+    for (const CString& strPath : paths) {
+        if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, strPath, 0, KEY_QUERY_VALUE | kPolicyView, &keys[nKeys]) ==
+            ERROR_SUCCESS)
+            nKeys++;
+    }
+    return nKeys;
+}
+
+// Each value a policy fixes, with its text.
+template <class T, size_t N>
+static std::vector<std::pair<const SettingValue<T>*, CString>> PolicyTexts(const SettingValue<T> (&values)[N])
+{
+    std::vector<std::pair<const SettingValue<T>*, CString>> fixed;
+    HKEY keys[2];
+    int nKeys = OpenPolicyKeys(keys);
+    for (const SettingValue<T>& value : values) {
+        CString strText;
+        bool bFound = false;
+        for (int k = 0; k < nKeys && !bFound; k++)
+            bFound = FindText(keys[k], value, strText);
+        if (bFound)
+            fixed.push_back({ &value, strText });
+    }
+    for (int k = 0; k < nKeys; k++)
+        ::RegCloseKey(keys[k]);
+    return fixed;
+}
+
 template <class T, size_t N>
 static std::vector<const SettingValue<T>*> PolicyValues(const SettingValue<T> (&values)[N])
 {
     std::vector<const SettingValue<T>*> fixed;
-    HKEY hKey;
-    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, InProfile(kPolicyKeyPath), 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
-        ERROR_SUCCESS)
-        return fixed;
-    for (const SettingValue<T>& value : values) {
-        CString strText;
-        if (FindText(hKey, value, strText))
-            fixed.push_back(&value);
-    }
-    ::RegCloseKey(hKey);
+    for (const auto& policy : PolicyTexts(values))
+        fixed.push_back(policy.first);
     return fixed;
 }
 
 template <class T, size_t N>
 static void TakePolicyValues(T& settings, const SettingValue<T> (&values)[N])
 {
-    HKEY hKey;
-    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, InProfile(kPolicyKeyPath), 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
-        ERROR_SUCCESS)
-        return;
-    for (const SettingValue<T>& value : values) {
-        CString strText;
-        if (FindText(hKey, value, strText))
-            settings.*value.pstr = strText;
-    }
-    ::RegCloseKey(hKey);
+    for (const auto& policy : PolicyTexts(values))
+        settings.*policy.first->pstr = policy.second;
 }
 
 template <class T, size_t N>
@@ -162,13 +184,12 @@ static std::vector<CString T::*> FixedStrings(const SettingValue<T> (&values)[N]
 template <class T, size_t N>
 static void LoadValues(T& settings, const SettingValue<T> (&values)[N])
 {
-    HKEY keys[4];
+    HKEY keys[3];
     int nKeys = 0;
     try {
         // Reading needs no more than reading: what an administrator stored
         // loads for every user. A policy wins over everything.
-        const struct { HKEY hRoot; CString strPath; REGSAM samView; } places[4] = {
-            { HKEY_LOCAL_MACHINE, InProfile(kPolicyKeyPath), kPolicyView },
+        const struct { HKEY hRoot; CString strPath; REGSAM samView; } places[3] = {
             { HKEY_CURRENT_USER, InProfile(kSettingsKeyPath), 0 },
             { HKEY_CURRENT_USER, VirtualStorePath(), 0 },
             { HKEY_LOCAL_MACHINE, InProfile(kSettingsKeyPath), kMachineView },
@@ -185,6 +206,7 @@ static void LoadValues(T& settings, const SettingValue<T> (&values)[N])
                 bFound = FindText(keys[k], value, strText);
             settings.*value.pstr = bFound ? strText : CString(value.pszDefault);
         }
+        TakePolicyValues(settings, values);
     } catch (const std::exception& e) {
         ShowExceptionText(e);
     }
@@ -205,6 +227,29 @@ void LoadRuleSettings(RuleSettings& settings)
 void TakePolicyRules(RuleSettings& settings)
 {
     TakePolicyValues(settings, kRuleValues);
+}
+
+void TakePolicyPortSettings(PortSettings& settings)
+{
+    TakePolicyValues(settings, kPortValues);
+}
+
+std::vector<CString> ProfilesAllowedByPolicy()
+{
+    std::vector<CString> names;
+    HKEY hKey;
+    if (g_registry.pfnOpenKey(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, KEY_QUERY_VALUE | kPolicyView, &hKey) !=
+        ERROR_SUCCESS)
+        return names;
+    CString strList;
+    if (QueryText(hKey, kProfilesPolicy, strList) && !strList.IsEmpty()) {
+        for (CString& strName : SplitProfileList(strList)) {
+            strName.Trim();
+            names.push_back(strName);
+        }
+    }
+    ::RegCloseKey(hKey);
+    return names;
 }
 
 std::vector<CString PortSettings::*> PortSettingsFixedByPolicy()

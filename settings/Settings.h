@@ -12,8 +12,12 @@
 extern const char kSettingsKeyPath[];
 // Values of the same names that an administrator enforces (Group Policy),
 // under HKEY_LOCAL_MACHINE in the system's own registry view: they win over
-// every other place and are never saved.
+// every other place and are never saved. Those of the key itself hold in
+// every profile; a profile's own key (Profiles\NAME below it) fixes more.
 extern const char kPolicyKeyPath[];
+// The policy value that names the profiles that may be started, separated
+// by ';'; without it, any may.
+extern const char kProfilesPolicy[];
 
 // A profile keeps a device's settings apart from those of the others: with
 // one selected, every place below is its key Profiles\NAME under that place,
@@ -40,6 +44,9 @@ void SaveRuleSettings(const RuleSettings& settings);
 // Sets each rule a policy fixes to the policy's value: what an administrator
 // enforces holds whatever a dialog or a preset made of it.
 void TakePolicyRules(RuleSettings& settings);
+void TakePolicyPortSettings(PortSettings& settings);
+// The profiles the policy allows; empty where it names none.
+std::vector<CString> ProfilesAllowedByPolicy();
 // The strings whose values the policy key holds now.
 std::vector<CString PortSettings::*> PortSettingsFixedByPolicy();
 std::vector<CString RuleSettings::*> RuleSettingsFixedByPolicy();

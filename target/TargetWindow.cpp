@@ -3,10 +3,6 @@
 
 BOOL (WINAPI* g_pfnBringToFront)(HWND hWnd) = ::SetForegroundWindow;
 
-// How long a window brought to front may take to be there; the window's
-// messages wait meanwhile.
-static const DWORD kActivationMs = 250;
-
 namespace {
 
 std::wstring Upper(std::wstring text)
@@ -42,12 +38,10 @@ bool Fits(const wchar_t* pszText, const wchar_t* pszPattern)
     return *pszPattern == 0;
 }
 
-// The file name of the program that owns the window; empty where its process
-// cannot be asked (one of a higher integrity level may refuse).
-std::wstring ProgramOf(HWND hWnd)
+// The file name of the program that runs the process; empty where the
+// process cannot be asked (one of a higher integrity level may refuse).
+std::wstring ProgramOfProcess(DWORD dwProcessId)
 {
-    DWORD dwProcessId = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
     HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId);
     if (hProcess == NULL)
         return L"";
@@ -61,6 +55,13 @@ std::wstring ProgramOf(HWND hWnd)
     return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
+std::wstring ProgramOf(HWND hWnd)
+{
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    return ProgramOfProcess(dwProcessId);
+}
+
 std::wstring TitleOf(HWND hWnd)
 {
     std::wstring title((size_t)::GetWindowTextLengthW(hWnd) + 1, L'\0');
@@ -69,6 +70,18 @@ std::wstring TitleOf(HWND hWnd)
 }
 
 } // namespace
+
+bool IsProgramWindow(HWND hWnd)
+{
+    if (hWnd == NULL)
+        return false;
+    DWORD dwProcessId = 0;
+    if (::GetWindowThreadProcessId(hWnd, &dwProcessId) == ::GetCurrentThreadId())
+        return true;
+    // By the file's name, so that the 32-bit and the 64-bit build count alike.
+    static const std::wstring self = Upper(ProgramOfProcess(::GetCurrentProcessId()));
+    return dwProcessId != ::GetCurrentProcessId() && !self.empty() && Upper(ProgramOfProcess(dwProcessId)) == self;
+}
 
 void CTargetWindow::Take(const CString& strName, bool bActivate)
 {
@@ -79,11 +92,10 @@ void CTargetWindow::Take(const CString& strName, bool bActivate)
     m_bActivate = bActivate;
 }
 
-// A window of the typing thread never is the target: the keys would come
-// back to it.
+// A window of the program never is the target: the keys would come back to it.
 bool CTargetWindow::Matches(HWND hWnd) const
 {
-    if (hWnd == NULL || ::GetWindowThreadProcessId(hWnd, NULL) == ::GetCurrentThreadId())
+    if (hWnd == NULL || IsProgramWindow(hWnd))
         return false;
     return Fits(Upper(m_bProgram ? ProgramOf(hWnd) : TitleOf(hWnd)).c_str(), m_name.c_str());
 }
@@ -105,7 +117,7 @@ BOOL CALLBACK CTargetWindow::FindNewest(HWND hWnd, LPARAM lParam)
     return search.hFound == NULL;
 }
 
-HWND CTargetWindow::Reach(CString& strWhy) const
+HWND CTargetWindow::Find(CString& strWhy) const
 {
     HWND hFront = g_desktop.pfnGetForegroundWindow();
     if (Matches(hFront))
@@ -119,23 +131,22 @@ HWND CTargetWindow::Reach(CString& strWhy) const
     if (hNewest == NULL) {
         strWhy = m_bProgram ? "no window of " : "no window titled ";
         strWhy += m_strShown;
-        return NULL;
-    }
-    if (::IsIconic(hNewest))
-        ::ShowWindow(hNewest, SW_RESTORE);
-    // Windows may refuse, or say yes and only flash the button: what counts
-    // is the window in front after the call.
-    g_pfnBringToFront(hNewest);
-    // The window's thread takes the activation in its own time: the system
-    // shows it in front once that thread has answered.
-    DWORD dwStart = ::GetTickCount();
-    while (g_desktop.pfnGetForegroundWindow() != hNewest && ::GetTickCount() - dwStart < kActivationMs)
-        ::Sleep(10);
-    if (g_desktop.pfnGetForegroundWindow() != hNewest) {
-        strWhy = "Windows did not let ";
-        strWhy += m_strShown;
-        strWhy += " come to front";
-        return NULL;
     }
     return hNewest;
+}
+
+void CTargetWindow::BringToFront(HWND hWnd)
+{
+    if (::IsIconic(hWnd))
+        ::ShowWindowAsync(hWnd, SW_RESTORE);
+    // Windows may refuse, or say yes and only flash the button: what counts
+    // is the window in front after the call.
+    g_pfnBringToFront(hWnd);
+}
+
+CString CTargetWindow::NotInFront() const
+{
+    CString strWhy = "Windows did not let ";
+    strWhy += m_strShown;
+    return strWhy += " come to front";
 }

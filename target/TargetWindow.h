@@ -12,6 +12,11 @@
 // lets it, so tests stand in a refusing one here.
 extern BOOL (WINAPI* g_pfnBringToFront)(HWND hWnd);
 
+// A window of this program: of the calling thread, or of another process
+// running the same program file (another profile's window, its dialogs and
+// message boxes), where keys would press its buttons.
+bool IsProgramWindow(HWND hWnd);
+
 class CTargetWindow {
 public:
     // Empty or * alone: no target, the keys go to whatever is in front. With
@@ -20,9 +25,15 @@ public:
     void Take(const CString& strName, bool bActivate);
     bool IsSet() const { return !m_name.empty(); }
     const CString& Name() const { return m_strShown; }
-    // The target window, in front, brought there first where asked; NULL,
-    // with the reason, where none is.
-    HWND Reach(CString& strWhy) const;
+    // The target window: the one in front where it matches, else, where
+    // asked to bring one, the newest match; NULL, with the reason, where none is.
+    HWND Find(CString& strWhy) const;
+    // Asks for the window to come to front, without waiting for it or its
+    // program (a hung one would hang this one): it is there once
+    // GetForegroundWindow says so.
+    static void BringToFront(HWND hWnd);
+    // Why the window did not come to front in time.
+    CString NotInFront() const;
 
 private:
     bool Matches(HWND hWnd) const;

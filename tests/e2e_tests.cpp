@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <regex>
 #include "../res/resource.h"
 #include "../rules/DevicePresets.h"
 #include "../rules/ScanRules.h"
@@ -643,4 +644,62 @@ TEST_F(TargetAndLog, ATargetNamedByItsProgramTakesTheScansAndAnotherProgramNone)
     TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+}
+
+// A value cut by Close Port or by Exit still has its line, saying how far it got.
+TEST_F(TargetAndLog, AValueCutByClosePortOrExitIsLoggedWithHowFarItGot)
+{
+    Store::PutText("KeyDelay", "100", Store::USER);
+    KeySink sink;
+    auto p = Start("", "0");
+    for (bool bExit : { false, true }) {
+        sink.Activate();
+        sink.text.clear();
+        VirtualLine::Send("COM1", "123456789\r");
+        ASSERT_TRUE(sink.WaitForChars(2));
+        if (bExit) {
+            PostMessageA(p->hwnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+            ASSERT_TRUE(p->WaitForExit());
+        } else {
+            p->Click(IDC_BTN_OPENCLOSE);
+            Open(*p);
+        }
+    }
+    std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(",COM 1,123456789\\{ENTER\\},not typed: port closed after \\d of 10 characters\r"))) << lines[1];
+    EXPECT_TRUE(std::regex_match(lines[2], std::regex(",COM 1,123456789\\{ENTER\\},not typed: the program ended after \\d of 10 characters\r"))) << lines[2];
+}
+
+// For a user whose list separator is ';' (as Excel then splits), the log is
+// split by it, and a scan holding one stays one cell, read by Python's csv.
+TEST_F(TargetAndLog, ASemicolonInAScanStaysInItsCellForASemicolonSplittingReader)
+{
+    const char kInternational[] = "Control Panel\\International";
+    char szList[8] = ",";
+    DWORD cb = sizeof szList;
+    RegGetValueA(HKEY_CURRENT_USER, kInternational, "sList", RRF_RT_REG_SZ, NULL, szList, &cb);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kInternational, "sList", REG_SZ, ";", 2);
+    KeySink sink;
+    auto p = Start("", "0");
+    sink.Activate();
+    RegSetKeyValueA(HKEY_CURRENT_USER, kInternational, "sList", REG_SZ, szList, (DWORD)strlen(szList) + 1);
+    EXPECT_EQ(Send(*p, sink, "X;=HYPERLINK(1)\r"), L"X;=HYPERLINK(1)\r");
+
+    // Python runs outside Wine: it is given the files' Unix paths.
+    auto unixPath = [](const std::wstring& path) {
+        auto pfnUnix = (char*(CDECL*)(LPCWSTR))GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name");
+        return std::string(pfnUnix(path.c_str()));
+    };
+    std::wstring script = file + L".py", cells = file + L".cells";
+    DeleteFileW(cells.c_str());
+    std::ofstream(script.c_str()) << "import csv, os, sys\n"
+                                     "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline=''), delimiter=';'))\n"
+                                     "open(sys.argv[1] + '.new', 'w').write('|'.join(rows[-1]))\n"
+                                     "os.replace(sys.argv[1] + '.new', sys.argv[1] + '.cells')\n";
+    WinExec(("start.exe /unix /usr/bin/python3 " + unixPath(script) + " " + unixPath(file)).c_str(), SW_HIDE);
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(cells.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000));
+    std::string read;
+    std::getline(std::ifstream(cells.c_str()), read);
+    EXPECT_EQ(read.substr(20), "|COM 1|X;=HYPERLINK(1){ENTER}|typed");   // after the date and time
 }

@@ -112,7 +112,7 @@ TEST(HotkeyNames, ModifiersAndKeysInAnyCaseAndKeysThatTypeNeedCtrlAltOrWin)
 {
     const struct { const char* text; UINT fsModifiers; UINT vk; } kTaken[] = {
         { "F9", 0, VK_F9 }, { " ctrl + shift+w ", MOD_CONTROL | MOD_SHIFT, 'W' }, { "Win+Alt+F24", MOD_WIN | MOD_ALT, VK_F24 },
-        { "Shift+NumPad0", MOD_SHIFT, VK_NUMPAD0 }, { "Ctrl+Space", MOD_CONTROL, VK_SPACE }, { "PageDown", 0, VK_NEXT },
+        { "Ctrl+NumPad0", MOD_CONTROL, VK_NUMPAD0 }, { "Ctrl+Space", MOD_CONTROL, VK_SPACE }, { "PageDown", 0, VK_NEXT },
     };
     for (const auto& taken : kTaken) {
         Hotkey hotkey;
@@ -121,7 +121,7 @@ TEST(HotkeyNames, ModifiersAndKeysInAnyCaseAndKeysThatTypeNeedCtrlAltOrWin)
         EXPECT_EQ(hotkey.fsModifiers, taken.fsModifiers | MOD_NOREPEAT) << taken.text;
         EXPECT_EQ(hotkey.vk, taken.vk) << taken.text;
     }
-    for (const char* refused : { "", "F0", "F25", "Ctrl+", "Hyper+F1", "W", "Shift+7", "F9+Ctrl", "NumPad10" }) {
+    for (const char* refused : { "", "F0", "F25", "Ctrl+", "Hyper+F1", "W", "Shift+7", "NumPad5", "Shift+NumPad0", "F9+Ctrl", "NumPad10" }) {
         Hotkey hotkey;
         CString strReason;
         EXPECT_FALSE(ParseHotkey(refused, hotkey, strReason)) << refused;

@@ -41,7 +41,9 @@ TEST(ScanLogFields, AreQuotedAndNeverAFormula)
     EXPECT_EQ(CsvField(L"a \"b\"\r\nc"), "\"a \"\"b\"\"\r\nc\"");
     EXPECT_EQ(CsvField(L"=HYPERLINK(\"http://x\",\"y\")"), "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
     EXPECT_EQ(CsvField(L"@SUM(A1)"), "'@SUM(A1)");
-    EXPECT_EQ(CsvField(L"\tx"), "'\tx");
+    EXPECT_EQ(CsvField(L"\tx"), "\"'\tx\"");
+    EXPECT_EQ(CsvField(L"X;=HYPERLINK(1)"), "\"X;=HYPERLINK(1)\"");   // one cell, however a reader splits
+    EXPECT_EQ(CsvField(L"a|b", '|'), "\"a|b\"");
     EXPECT_EQ(CsvField(L"-"), "'-");
     EXPECT_EQ(CsvField(L"-1.23"), "-1.23");
     EXPECT_EQ(CsvField(L"+5"), "+5");
@@ -68,11 +70,13 @@ TEST(ScanLogFile, HeldByAnotherProgramKeepsEveryLineInOrderAndCountsThoseGivenUp
     ASSERT_EQ(std::string(log.Take(CString(path))), "");   // the folders are made
     log.SetSource("", "COM 1");
     log.Add(L"1{ENTER}", "typed");
+    log.Flush();
 
     HANDLE hHeld = CreateFileW(file.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
     for (size_t i = 2; i <= CScanLog::kMaxWaiting + 3; i++)
         log.Add(std::to_wstring(i), "typed");
+    log.Flush();
     EXPECT_TRUE(log.IsWaiting());
     EXPECT_NE(std::string(log.TakeNotice()), "");
     EXPECT_EQ(std::string(log.TakeNotice()), "");   // once
@@ -96,4 +100,16 @@ TEST(ScanLogFile, HeldByAnotherProgramKeepsEveryLineInOrderAndCountsThoseGivenUp
     }
     EXPECT_EQ(nLines, CScanLog::kMaxWaiting);
     EXPECT_TRUE(lines.eof());
+
+    // Still held as the program ends: the lines go beside the file, and the
+    // report says where.
+    hHeld = CreateFileW(file.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    log.Add(L"last", "not typed: the program ended");
+    std::string report(log.Close());
+    CloseHandle(hHeld);
+    size_t at = report.find("; they are in ");
+    ASSERT_NE(at, std::string::npos) << report;
+    std::wstring unsaved = CString(report.substr(at + 14).c_str()).Wide();
+    EXPECT_EQ(unsaved.substr(0, unsaved.size() - 8), file.substr(0, file.size() - 4) + L".unsaved-");
+    EXPECT_NE(ReadAll(unsaved).find(",,COM 1,last,not typed: the program ended\r\n"), std::string::npos);
 }

@@ -2,6 +2,7 @@
 // own, its window named by it, a window per profile, the keys of two windows
 // never mixed, and what each window writes to the event log.
 #include <gtest/gtest.h>
+#include <memory>
 #include "../app/CommandLine.h"
 #include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
@@ -86,6 +87,13 @@ TEST_F(Profiles, AProfilesWindowIsNamedByItReportsItsPortToTheEventLogAndStartsW
         EXPECT_EQ(entry[0] == '"' && entry.find("\" /profile \"Scale\" /open") != std::string::npos, bStarted) << entry;
         EXPECT_EQ((GetMenuState(GetSystemMenu(w.hwnd, FALSE), IDM_STARTWITHWINDOWS, 0) & MF_CHECKED) != 0, bStarted);
     }
+    // The installer's entry starts the window already: a user's would start a second.
+    const char kMachineEntry[] = "\"C:\\VimoBrindleQV.exe\" /profile \"Scanner;scale\" /open";
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRunKeyPath, "Brindlequaverly Profiles", REG_SZ, kMachineEntry, sizeof kMachineEntry);
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, IDM_STARTWITHWINDOWS, 0);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKeyPath, "Brindlequaverly Profiles");
+    EXPECT_EQ(RunEntry("Brindlequaverly Scale"), "");
+    EXPECT_NE(boxes.texts.at(0).find("for every user"), std::string::npos) << boxes.texts[0];
     {
         CBufferedCommPort holder;
         ASSERT_TRUE(holder.OpenPort("COM1:", 9600, 8, NOPARITY, ONESTOPBIT));
@@ -109,7 +117,7 @@ TEST_F(Profiles, AProfilesWindowIsNamedByItReportsItsPortToTheEventLogAndStartsW
         EXPECT_EQ(events.entries[i].wType, expected[i].first) << i;
         EXPECT_EQ(events.entries[i].text, "Profile Scale, port COM 1: " + expected[i].second) << i;
     }
-    EXPECT_EQ(boxes.texts.size(), 1u);   // the refused open's own, and no other
+    EXPECT_EQ(boxes.texts.size(), 2u);   // the refused open's own, and no other
 }
 
 // Each scan's keys arrive together and in its own order, whichever window
@@ -153,4 +161,82 @@ TEST_F(ClearedStore, TwoProfilesTypingAtTheSameMomentIntoOneWindowNeverMixTheirK
     EXPECT_TRUE(RunProgramToEnd("/profile SCANNER", 10000));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(scanner.hwnd) != FALSE; }));
     EXPECT_TRUE(scanner.Running());
+}
+
+// A policy of the program holds in every profile, a profile's own fixes more
+// on top, PROFILES limits which may start, and a change is taken at once.
+TEST_F(Profiles, TheProgramsPoliciesHoldInEveryProfileAndAChangeIsTakenWhileItRuns)
+{
+    Store::PutText("BAUDRATE", "4800", Store::POLICY);
+    Store::PutText("PARITY", "Odd", Store::POLICY, "Scale");
+    Store::PutText("BAUDRATE", "19200", Store::USER, "Scale");
+    {
+        RunningWindow w;
+        EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE) + w.Text(IDC_COMBO_PARITY), "4800Odd");
+        Store::PutText("BAUDRATE", "2400", Store::POLICY);
+        SendMessageA(w.hwnd, WM_SETTINGCHANGE, 0, (LPARAM)"Policy");
+        EXPECT_EQ(w.Text(IDC_COMBO_BAUDRATE), "2400");
+    }
+    Store::PutText(kProfilesPolicy, "Scanner;Scale", Store::POLICY);
+    EXPECT_EQ(std::string(ProfileRefusal("SCALE")), "");
+    Program other("/profile Lab", "Brindlequaverly");
+    EXPECT_EQ(other.TakeMessageBox().at(1), "The profile \"Lab\" may not be started here: a policy allows only these profiles: Scanner, "
+                      "Scale. The program starts without a profile.");
+}
+
+namespace {
+
+// The scanner's and the scale's windows, each port open and read as soon as
+// a scan has arrived; the scale's on COM 2, its keys paced.
+class TwoProfiles : public ClearedStore {
+protected:
+    void Start(const char* pszScannerArguments)
+    {
+        for (const char* profile : { "Scanner", "Scale" })
+            Store::PutText("ScanAtOnce", "1", Store::USER, profile);
+        Store::PutText("COMMPORT", "COM 2", Store::USER, "Scale");
+        Store::PutText("KeyDelay", "30", Store::USER, "Scale");
+        scanner = std::make_unique<Program>(pszScannerArguments, "Scanner - Brindlequaverly");
+        scale = std::make_unique<Program>("/profile Scale /open", "Scale - Brindlequaverly");
+        ASSERT_TRUE(WaitUntil([&] { return scale->Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+    }
+    std::unique_ptr<Program> scanner, scale;
+    KeySink front;
+};
+
+} // namespace
+
+// The scanner brings its target to front only once the scale's keys are out.
+TEST_F(TwoProfiles, ATargetComesToFrontOnlyOnceAnotherProfilesPacedKeysAreOut)
+{
+    Store::PutText("TargetWindow", "Scan target", Store::USER, "Scanner");
+    Store::PutText("TargetActivate", "1", Store::USER, "Scanner");
+    Start("/profile Scanner /open");
+    ASSERT_TRUE(WaitUntil([&] { return scanner->Text(IDC_LABEL_STATUS) == "Port Status: Open"; }));
+    KeySink target;
+    SetWindowTextA(target.hwnd(), "Scan target");
+    front.Activate();
+    VirtualLine::Send("COM2", "0123456789\r");
+    ASSERT_TRUE(front.WaitForChars(2));
+    VirtualLine::Send("COM1", "ABC\r");
+    target.WaitForChars(4, 10000);
+    front.Pump(300);
+    EXPECT_EQ(front.text, L"0123456789\r");
+    EXPECT_EQ(target.text, L"ABC\r");
+}
+
+// The scale's Enter would press the OK of the scanner's About box.
+TEST_F(TwoProfiles, AScanIsNotTypedIntoAnotherProfilesDialog)
+{
+    Start("/profile Scanner");
+    PostMessageA(scanner->hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    ASSERT_TRUE(WaitUntil([&] {
+        front.Pump(20);
+        return GetWindow(GetForegroundWindow(), GW_OWNER) == scanner->hwnd;
+    }));
+    VirtualLine::Send("COM2", "42\r");
+    ASSERT_TRUE(WaitUntil([&] { return scale->Text(IDC_EDIT_LASTSCAN) == "42\r"; }));
+    front.Pump(300);
+    EXPECT_TRUE(scanner->HasMessageBox());
+    EXPECT_EQ(front.text, L"");
 }

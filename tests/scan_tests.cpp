@@ -131,7 +131,7 @@ TEST_F(Typer, PacedKeysBeepOnceAfterTheLastAndARefusalKeepsNoValue)
 
 // Keys paced into a target stop where focus leaves it mid-scan: none reaches
 // the window in front then, the error sound plays, and the log and the
-// notice say why.
+// notice say why, the log with how far the value got.
 TEST_F(Typer, KeysForATargetStopWhereFocusLeavesItAndTheLogSaysWhy)
 {
     wchar_t szPath[MAX_PATH];
@@ -151,13 +151,15 @@ TEST_F(Typer, KeysForATargetStopWhereFocusLeavesItAndTheLogSaysWhy)
     EXPECT_EQ(sink.text, L"");
     EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONHAND });
     CString strNotice;
-    Run([&] { strNotice = typer.TakeNotice(); });
+    Run([&] { strNotice = typer.TakeNotice(); log.Flush(); });
     EXPECT_EQ(std::string(strNotice), "A scan was not typed: focus left scale *");
 
     std::ifstream file(path.c_str(), std::ios::binary);
     std::stringstream all;
     all << file.rdbuf();
-    EXPECT_NE(all.str().find(",12345678,not typed: focus left scale *\r\n"), std::string::npos) << all.str();
+    size_t at = all.str().find(",12345678,not typed: focus left scale * after ");
+    ASSERT_NE(at, std::string::npos) << all.str();
+    EXPECT_NE(all.str().find(" of 9 characters\r\n", at), std::string::npos) << all.str();
 }
 
 static BOOL WINAPI FlashInstead(HWND) { return TRUE; }   // as Windows does for a program in the background
@@ -173,11 +175,27 @@ TEST_F(Typer, ATargetWindowsKeepsFromComingToFrontTypesNothing)
     TakeRules(RuleSettings());
     g_pfnBringToFront = FlashInstead;
     EXPECT_EQ(Type(L"42\r"), L"42\r");
+    sink.Pump(400);   // the window is looked for in front for a while
     g_pfnBringToFront = SetForegroundWindow;
-    sink.Pump(200);
     EXPECT_EQ(sink.text + behind.text, L"");
     EXPECT_EQ(beeps.beeps, std::vector<UINT>{ MB_ICONHAND });
     CString strNotice;
     Run([&] { strNotice = typer.TakeNotice(); });
     EXPECT_EQ(std::string(strNotice), "A scan was not typed: Windows did not let Scale entry come to front");
+}
+
+// Another window that hangs holding the desktop's keys holds this one's scan
+// for 10 seconds at most: then it is not typed, with the error sound.
+TEST_F(Typer, AScanWaitsForTheKeysOfAHungWindowTenSecondsAtMost)
+{
+    CKeysLock hung;
+    ASSERT_TRUE(hung.TryTake());
+    TakeRules(RuleSettings());
+    Type(L"1");
+    sink.Pump(10500);
+    hung.Release();
+    Type(L"2");
+    sink.WaitForChars(1);
+    EXPECT_EQ(sink.text, L"2");
+    EXPECT_EQ(beeps.beeps, (std::vector<UINT>{ MB_ICONHAND, MB_ICONASTERISK }));
 }

@@ -62,8 +62,23 @@ void CWedgeDlg::ShowFromTray()
 
 void CWedgeDlg::OnExit()
 {
+    EndScans();
     DeleteTrayIcon();
     DestroyWindow();
+}
+
+// At log-off or shut-down the process ends after WM_ENDSESSION, with no Exit.
+LRESULT CWedgeDlg::OnQueryEndSession(WPARAM, LPARAM)
+{
+    m_log.Flush();
+    return TRUE;
+}
+
+LRESULT CWedgeDlg::OnEndSession(WPARAM wParam, LPARAM)
+{
+    if (wParam)
+        EndScans();
+    return 0;
 }
 
 // Double-click brings the window back, the right button opens the popup menu.

@@ -119,6 +119,8 @@ void CWedgeDlg::OpenPortAsAtStart()
 void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
 {
     UpdateData(TRUE);
+    // A policy that came while the lists were shown holds too.
+    TakePolicyPortSettings(m_settings);
     if (m_settings.m_strPort.IsEmpty())
         return;
     // Every setting is checked, so the user sees one message for each incorrect one.
@@ -176,11 +178,14 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
 
 void CWedgeDlg::ClosePort()
 {
-    m_reader.Stop();   // what it read and nobody took goes with the port
+    // What the thread read and nobody took yet is typed, or logged as not.
+    for (const std::wstring& scan : m_reader.Stop())
+        TakeScan(scan);
     m_asker.Stop();
     m_port.Close();
     m_bHideWithTrayIcon = false;
-    m_typer.Stop();
+    m_typer.Stop("port closed");
+    ShowNotices();
     UpdateData(TRUE);
     KillTimer(m_nPollTimer);
     KillTimer(m_nBlinkTimer);

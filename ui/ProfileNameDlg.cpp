@@ -13,8 +13,9 @@ void CProfileNameDlg::DoDataExchange(CDataExchange* pDX)
 void CProfileNameDlg::OnOK()
 {
     UpdateData(TRUE);
-    if (!IsProfileNameAllowed(m_strName)) {
-        AfxMessageBox(ProfileNameRefusal(m_strName), MB_OK | MB_ICONEXCLAMATION);
+    CString strRefusal = ProfileRefusal(m_strName);
+    if (!strRefusal.IsEmpty()) {
+        AfxMessageBox(strRefusal, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     EndDialog(IDOK);

@@ -29,11 +29,16 @@ void CWedgeDlg::OnNewProfile()
         ShowSystemErrorText(::GetLastError());
 }
 
+// The machine's entry already starts the window: a user's of its own would
+// start a second, which would contend for the port.
 void CWedgeDlg::OnStartWithWindows()
 {
     LONG lResult = SetStartedWithWindows(!IsStartedWithWindows());
     if (lResult != ERROR_SUCCESS)
         ShowSystemErrorText((DWORD)lResult);
+    else if (IsStartedForEveryUser())
+        AfxMessageBox("Windows starts this window for every user of this computer, as it was installed; only an "
+                      "administrator can change that.", MB_OK | MB_ICONINFORMATION);
     ShowStartWithWindows();
 }
 

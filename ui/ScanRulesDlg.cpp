@@ -77,7 +77,7 @@ CScanRulesDlg::CScanRulesDlg(const RuleSettings& settings, const std::wstring& l
         m_settings.m_strNoMatch = "Drop";
     // The tab control is a common control: its class exists once registered.
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TAB_CLASSES };
-    ::InitCommonControlsEx(&icc);
+    m_bTabsRegistered = ::InitCommonControlsEx(&icc) != FALSE;
 }
 
 void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)

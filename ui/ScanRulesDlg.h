@@ -16,6 +16,8 @@ public:
     const RuleSettings& Settings() const { return m_settings; }
     // A scan that came: the preview shows it and what it would type.
     void ShowScan(const std::wstring& scan);
+    // False where Windows did not register the tab control the dialog holds.
+    bool CanShow() const { return m_bTabsRegistered; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -48,4 +50,5 @@ private:
     CComboBox m_comboDevice;
     CComboBox m_comboHandshake;
     bool m_bShown = false;   // the controls are filled: their changes are the user's
+    bool m_bTabsRegistered = false;
 };

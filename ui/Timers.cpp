@@ -33,7 +33,6 @@ void CWedgeDlg::OnTimer(UINT_PTR nIDEvent)
     } else if (nIDEvent == REQUEST_TIMER) {
         AskDevice();
     } else if (nIDEvent == LOG_RETRY_TIMER) {
-        m_log.Flush();
         ShowNotices();
     }
     Default();

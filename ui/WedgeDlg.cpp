@@ -25,6 +25,9 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     RegisteredMsgEntry(&WM_PROFILESTART, &CWedgeDlg::OnProfileStart),
     MsgEntry(WM_HOTKEY, &CWedgeDlg::OnHotKey),
     CommandEntry(ID_TRAY_ASK, &CWedgeDlg::AskDevice),
+    MsgEntry(WM_QUERYENDSESSION, &CWedgeDlg::OnQueryEndSession),
+    MsgEntry(WM_ENDSESSION, &CWedgeDlg::OnEndSession),
+    MsgEntry(WM_SETTINGCHANGE, &CWedgeDlg::OnSettingChange),
     MsgEntry(WM_WEBREQUEST, &CWedgeDlg::OnWebRequest),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
@@ -40,7 +43,9 @@ CWedgeDlg::CWedgeDlg(HICON* pIconSet, CWnd* pParent)
 CWedgeDlg::~CWedgeDlg()
 {
     // The Enter and Escape keys end the window without Close or Exit; the tray
-    // icon goes with the window on those ways out too.
+    // icon and the values still to be typed go with the window on those ways
+    // out too.
+    EndScans();
     DeleteTrayIcon();
 }
 

@@ -143,6 +143,16 @@ private:
     // The balloon for what the typer and the log have to say, and the log's
     // retry timer while lines wait.
     void ShowNotices();
+    // The program ends: what the reading thread read is typed, the values
+    // still to be typed are logged as not, and the log's last lines are
+    // written, or kept beside its file, as the event log says.
+    void EndScans();
+    LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
+    // Group Policy's refresh: the policies are taken again, as at start.
+    LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
+    // The rules as they now stand, taken while the window runs.
+    void ApplyRuleSettings();
     // Window commands
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRestore();
