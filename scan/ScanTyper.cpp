@@ -45,7 +45,7 @@ std::wstring CScanTyper::Type(const std::wstring& scan)
     RepeatMemory memory = bTyping ? m_pendingMemory : m_memory;
     if (OwnWindowInFront()) {
         // The memory stays as it was: the scan is only logged.
-        if (m_log.IsOn()) {
+        if (m_log.IsOn() || m_web.IsOn()) {
             for (const RuledValue& value : Values(scan, memory))
                 Log(value, kOwnWindowInFront);
         }
@@ -213,7 +213,10 @@ void CScanTyper::Refuse(const CString& strWhy)
 void CScanTyper::Log(const RuledValue& value, LPCSTR pszTyped)
 {
     static const LPCSTR kFates[] = { /* TYPED */ NULL, /* SKIPPED */ "skipped", /* DROPPED */ "dropped" };
-    m_log.Add(ShowKeys(value.value), value.fate == RuledValue::TYPED ? pszTyped : kFates[value.fate]);
+    LPCSTR pszResult = value.fate == RuledValue::TYPED ? pszTyped : kFates[value.fate];
+    m_log.Add(ShowKeys(value.value), pszResult);
+    // A page gets the text itself: it types nothing, so keys need no names.
+    m_web.Add(value.value, pszResult);
 }
 
 // Quietly: the user closed the port, or ended the program.

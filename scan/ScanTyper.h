@@ -2,8 +2,9 @@
 // value kept for skipping repeats, the keys paced at the key delay, and the
 // beep after, or the error sound where nothing took the keys. Keys go only
 // to the target window, where one is named, and each value a scan gives goes
-// to the log with what became of it. Works for one window, whose timer paces
-// the keys; no window of the program, in any of its processes, takes a scan.
+// to the log and the web feed with what became of it. Works for one window,
+// whose timer paces the keys; no window of the program, in any of its
+// processes, takes a scan.
 #pragma once
 #include <windows.h>
 #include <deque>
@@ -12,6 +13,7 @@
 #include "../log/ScanLog.h"
 #include "../rules/ScanRules.h"
 #include "../target/TargetWindow.h"
+#include "../web/WebFeed.h"
 
 // The beep after a typed scan; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -19,9 +21,9 @@ extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
 class CScanTyper {
 public:
     // The window's timer nPaceTimer types the keys at the key delay: its
-    // ticks go to TypeNextKey. The target and the log live as long as the typer.
-    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log)
-        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log) {}
+    // ticks go to TypeNextKey. The target, the log and the feed live as long as the typer.
+    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log, CWebFeed& web)
+        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log), m_web(web) {}
     void SetWindow(HWND hWnd) { m_hWnd = hWnd; }
 
     // Takes the rules from their texts and forgets the last value typed.
@@ -82,6 +84,7 @@ private:
     UINT_PTR m_nPaceTimer;
     const CTargetWindow& m_target;
     CScanLog& m_log;
+    CWebFeed& m_web;
     CScanRules m_rules;
     bool m_bLogOnly = false;
     RepeatMemory m_memory;         // the last value whose keys went out

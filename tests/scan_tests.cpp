@@ -63,7 +63,8 @@ protected:
     static const UINT_PTR kPaceTimer = 5;
     CTargetWindow target;
     CScanLog log;
-    CScanTyper typer { kPaceTimer, target, log };
+    CWebFeed web;
+    CScanTyper typer { kPaceTimer, target, log, web };
     KeySink sink;
     BeepRecorder beeps;
 

@@ -28,6 +28,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     MsgEntry(WM_QUERYENDSESSION, &CWedgeDlg::OnQueryEndSession),
     MsgEntry(WM_ENDSESSION, &CWedgeDlg::OnEndSession),
     MsgEntry(WM_SETTINGCHANGE, &CWedgeDlg::OnSettingChange),
+    MsgEntry(WM_WEBREQUEST, &CWedgeDlg::OnWebRequest),
 };
 const AFX_MSGMAP CWedgeDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
 
