@@ -15,6 +15,7 @@ const EventText kEventTexts[] = {
     { EVENT_PORT_REFUSED, EVENTLOG_ERROR_TYPE, "the port was refused." },
     { EVENT_RULES_OFF, EVENTLOG_WARNING_TYPE, "scan rules or device commands that do not hold are off." },
     { EVENT_LOG_UNSAVED, EVENTLOG_ERROR_TYPE, "the log file did not take its last lines as the program ended." },
+    { EVENT_WEB_REFUSED, EVENTLOG_WARNING_TYPE, "the web feed refused a page or closed it." },
 };
 
 } // namespace

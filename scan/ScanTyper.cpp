@@ -295,6 +295,8 @@ void CScanTyper::Log(const RuledValue& value, LPCSTR pszTyped)
                                                        : kFates[value.fate];
     m_log.Add(ShowKeys(value.value), pszResult);
     m_received.AddScan(ShowKeys(value.fate == RuledValue::TYPED ? value.keys : value.value), pszResult);
+    // A page gets the text itself: it types nothing, so keys need no names.
+    m_web.Add(value.value, pszResult);
 }
 
 // Quietly: the user closed the port, or ended the program.

@@ -2,10 +2,10 @@
 // value kept for skipping repeats, the keys paced at the key delay, and the
 // beep after, or the error sound where nothing took the keys. Keys go only
 // to the target window, where one is named, and each value a scan gives goes
-// to the log and to the received data with what became of it. With TypeBy
-// Paste, each value's text is pasted and its key names pressed between the
-// pieces. Works for one window, whose timer paces the keys; no window of the
-// program, in any of its processes, takes a scan.
+// to the log, the web feed and the received data with what became of it.
+// With TypeBy Paste, each value's text is pasted and its key names pressed
+// between the pieces. Works for one window, whose timer paces the keys; no
+// window of the program, in any of its processes, takes a scan.
 #pragma once
 #include <windows.h>
 #include <deque>
@@ -16,6 +16,7 @@
 #include "../monitor/ReceivedData.h"
 #include "../rules/ScanRules.h"
 #include "../target/TargetWindow.h"
+#include "../web/WebFeed.h"
 
 // The beep after a typed scan; tests count beeps here.
 extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
@@ -23,10 +24,10 @@ extern BOOL (WINAPI* g_pfnMessageBeep)(UINT uType);
 class CScanTyper {
 public:
     // The window's timer nPaceTimer types the keys at the key delay: its
-    // ticks go to TypeNextKey. The target, the log and the received data
-    // live as long as the typer.
-    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log, CReceivedData& received)
-        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log), m_received(received) {}
+    // ticks go to TypeNextKey. The target, the log, the feed and the received
+    // data live as long as the typer.
+    CScanTyper(UINT_PTR nPaceTimer, const CTargetWindow& target, CScanLog& log, CWebFeed& web, CReceivedData& received)
+        : m_nPaceTimer(nPaceTimer), m_target(target), m_log(log), m_web(web), m_received(received) {}
     // The window owns the clipboard while a value is pasted: its
     // WM_RENDERFORMAT goes to RenderPaste.
     void SetWindow(HWND hWnd)
@@ -100,6 +101,7 @@ private:
     UINT_PTR m_nPaceTimer;
     const CTargetWindow& m_target;
     CScanLog& m_log;
+    CWebFeed& m_web;
     CReceivedData& m_received;
     CScanRules m_rules;
     bool m_bLogOnly = false;

@@ -6,7 +6,7 @@ static_assert(sizeof(DCB) == 28, "the line-state record is 28 bytes");
 static_assert(sizeof(HANDLE) == 4, "a 32-bit build holds a 32-bit handle");
 #endif
 
-PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts, ::CancelSynchronousIo };
+PortReads g_portReads = { ::ReadFile, ::ClearCommError, ::SetCommTimeouts };
 BOOL (WINAPI* g_pfnSetCommState)(HANDLE hFile, LPDCB pDcb) = ::SetCommState;
 
 const char kPortCannotBeOpened[] = "The specified port cannot be opened!";

@@ -67,16 +67,14 @@ private:
     DWORD m_dwOpenError = ERROR_SUCCESS;
 };
 
-// The driver calls of a read, and the cancel that ends a read waiting on
-// another thread. Tests stand in for what Wine's serial lines never do: a
-// read that fails because its device went away or because it was cancelled,
-// and a line that refuses its timeouts.
+// The driver calls of a read. Tests stand in for what Wine's serial lines
+// never do: a read that fails because its device went away, and a line that
+// refuses its timeouts.
 struct PortReads {
     BOOL (WINAPI* pfnReadFile)(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pdwRead,
                                LPOVERLAPPED pOverlapped);
     BOOL (WINAPI* pfnClearCommError)(HANDLE hFile, LPDWORD pdwErrors, LPCOMSTAT pStat);
     BOOL (WINAPI* pfnSetCommTimeouts)(HANDLE hFile, LPCOMMTIMEOUTS pTimeouts);
-    BOOL (WINAPI* pfnCancelSynchronousIo)(HANDLE hThread);
 };
 extern PortReads g_portReads;
 

@@ -1,12 +1,9 @@
 #include "LineReader.h"
 
-// How long a read waits for a first byte. Windows ends the wait at once when
-// the reader stops (CancelSynchronousIo); Wine cannot cancel a read, so there
-// closing the port waits for the read's end, at most this long.
-static const DWORD kWaitMs = 500;
-// A cancel that comes before the thread's read has begun finds nothing to
-// end: it is made again this often until the thread has ended.
-static const DWORD kCancelAgainMs = 10;
+// How long a read waits for a first byte. No read is ever cancelled: Windows
+// throws away the bytes a cancelled read holds. So a stop, or a command for
+// the device, is served between reads, at most this long after it came.
+static const DWORD kWaitMs = 20;
 
 CLineReader::CLineReader()
     : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL)), m_hWake(::CreateEventA(NULL, FALSE, FALSE, NULL))
@@ -29,7 +26,6 @@ void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
     m_pPort = &port;
     m_hWnd = hWnd;
     m_nMsg = nMsg;
-    m_toSend.clear();
     m_dwSendError = 0;
     // Without the events the thread could not be stopped or woken: the poll
     // reads instead.
@@ -41,14 +37,16 @@ std::deque<std::wstring> CLineReader::Stop()
 {
     if (m_hThread != NULL) {
         ::SetEvent(m_hStop);
-        while (::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) {
-            g_portReads.pfnCancelSynchronousIo(m_hThread);
-            ::WaitForSingleObject(m_hThread, kCancelAgainMs);
-        }
+        ::WaitForSingleObject(m_hThread, INFINITE);   // the end of its read
         ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
+    // What the thread had not sent yet goes with the port's next read, by
+    // the poll or by the next thread.
+    if (m_pPort != NULL)
+        m_pPort->Send(m_toSend);
+    m_toSend.clear();
     m_bLost = false;
     return std::move(m_scans);
 }
@@ -59,10 +57,9 @@ void CLineReader::Send(const std::string& bytes)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_toSend += bytes;
     }
+    // On Windows a write waits for the read under way on the same handle:
+    // the thread writes once its read has ended.
     ::SetEvent(m_hWake);
-    // On Windows a write waits for the read under way on the same handle.
-    if (m_hThread != NULL)
-        g_portReads.pfnCancelSynchronousIo(m_hThread);
 }
 
 DWORD CLineReader::TakeSendError()
@@ -116,8 +113,6 @@ DWORD WINAPI CLineReader::Run(LPVOID pThis)
         }
         if (result == READ_ARRIVING && dwSendError == 0)
             continue;
-        if (result == READ_LOST && reader.IsStopping())
-            break;   // whatever a driver answers a cancelled read, a stop is no loss
         {
             std::lock_guard<std::mutex> lock(reader.m_mutex);
             if (result == READ_SCAN)

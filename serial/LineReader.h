@@ -20,14 +20,15 @@ public:
     // and the loss, posts nMsg to hWnd. The port is the thread's until Stop.
     // Where no thread can be made, IsRunning stays false.
     void Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg);
-    // Bytes for the device: the thread sends them between its reads, and
-    // ends the read it waits in to send them now. A send given up posts nMsg.
+    // Bytes for the device: the thread sends them as soon as the read under
+    // way ends, never cutting it short. A send given up posts nMsg.
     void Send(const std::string& bytes);
     // Why bytes for the device were given up since the last call, as the
     // port's TakeSendError says; 0 when none were.
     DWORD TakeSendError();
-    // Ends the thread, at once even while it waits in a read, and hands back
-    // the scans it read that nobody took yet, in order. A stop is never a
+    // Ends the thread once its read under way has ended, and hands back
+    // the scans it read that nobody took yet, in order. Bytes it had not sent
+    // yet go back to the port, which sends them at its next read. A stop is never a
     // loss; a loss the thread saw is forgotten, and the port still tells it.
     std::deque<std::wstring> Stop();
     bool IsRunning() const { return m_hThread != NULL; }

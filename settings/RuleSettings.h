@@ -29,5 +29,7 @@ struct RuleSettings {
     CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day
     CString m_strLogOnly;       // "1": scans are logged and not typed
     CString m_strLogSeparator;  // "," or ";" between the log's fields; empty: the user's list separator
+    CString m_strWebPort;       // the loopback port pages connect to for every value, 1024 to 65535
+    CString m_strWebOrigins;    // the web origins whose pages may connect: scheme://host[:port], spaces between
     CString m_strTypeBy;        // "Paste": each value is pasted through the clipboard; "Keys" or empty: typed as keys
 };

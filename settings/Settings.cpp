@@ -78,6 +78,8 @@ static const SettingValue<RuleSettings> kRuleValues[] = {
     { "LogFile", "", &RuleSettings::m_strLogFile },
     { "LogOnly", "", &RuleSettings::m_strLogOnly },
     { "LogSeparator", "", &RuleSettings::m_strLogSeparator },
+    { "WebPort", "", &RuleSettings::m_strWebPort },
+    { "WebOrigins", "", &RuleSettings::m_strWebOrigins },
 };
 
 // Where registry virtualization put the machine-wide settings of the 32-bit

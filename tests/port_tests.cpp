@@ -310,6 +310,10 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(hRules, IDC_EDIT_PATTERN)));
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(hRules, IDC_EDIT_LOGFILE)));
     SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_LOGFILE), "scans.csv");
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_WEBPORT), "8080");
+    EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_LABEL_WEBADDRESS)).find("Pages connect to ws://127.0.0.1:8080/"), 0u);
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_WEBPORT), "80");
+    SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_WEBORIGINS), "https://pos.example.com/");
     // The device's page: the request shown as it goes out, and a hotkey that would take a letter from typing.
     SetWindowTextA(GetDlgItem(hRules, IDC_EDIT_REQUEST), "\\eP\\r\\n");
     EXPECT_EQ(Drive::Text(GetDlgItem(hRules, IDC_LABEL_REQUESTSENDS)), "Sends: <ESC>P<CR><LF>");
@@ -318,6 +322,8 @@ TEST_F(PortControl, TheScanRulesPreviewFollowsScansAndARefusedPatternKeepsTheOld
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("Pattern: it is not a valid regular expression"), 0u) << boxes.texts[0];
     EXPECT_NE(boxes.texts[0].find("\nLog file: it must be a full path"), std::string::npos) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nWeb port: not a whole number from 1024"), std::string::npos) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nWeb origins: https://pos.example.com/ has a path"), std::string::npos);
     EXPECT_NE(boxes.texts[0].find("\nRequest hotkey: a letter"), std::string::npos) << boxes.texts[0];
     EXPECT_TRUE(IsWindow(hRules));
     SendMessageA(hRules, WM_COMMAND, IDCANCEL, 0);
@@ -333,6 +339,7 @@ TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPattern
     Store::PutText("KeyDelay", "100", Store::USER);
     Store::PutText("ScanPattern", "(", Store::USER);
     Store::PutText("LogFile", "C:\\Scans\\aux.csv", Store::USER);
+    Store::PutText("WebPort", "80", Store::USER);
     // A request interval out of range is off; a hotkey another program holds cannot be had.
     Store::PutText("RequestCommand", "SI\\r\\n", Store::USER);
     Store::PutText("RequestInterval", "50", Store::USER);
@@ -345,6 +352,7 @@ TEST_F(PortControl, KeysTypedAtTheKeyDelayStopWhenThePortClosesAndAFaultyPattern
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].find("These stored scan rules do not hold and are off:\nPattern: "), 0u);
     EXPECT_NE(boxes.texts[0].find("\nLog file: a name in it is a device's"), std::string::npos) << boxes.texts[0];
+    EXPECT_NE(boxes.texts[0].find("\nWeb port: not a whole number"), std::string::npos) << boxes.texts[0];
     EXPECT_NE(boxes.texts[0].find("\nRequest every: "), std::string::npos) << boxes.texts[0];
     EXPECT_NE(boxes.texts[0].find("\nRequest hotkey: F9 cannot be had: "), std::string::npos) << boxes.texts[0];
     sink.Activate();

@@ -63,8 +63,9 @@ protected:
     static const UINT_PTR kPaceTimer = 5;
     CTargetWindow target;
     CScanLog log;
+    CWebFeed web;
     CReceivedData received;
-    CScanTyper typer { kPaceTimer, target, log, received };
+    CScanTyper typer { kPaceTimer, target, log, web, received };
     KeySink sink;
     BeepRecorder beeps;
 

@@ -5,12 +5,21 @@
 // ones at 115200), what a scale streaming its weights gets typed, the rate of
 // a stream that never pauses and the bytes it loses, the processor time of
 // an open, idle port (not measured when its seconds are 0), and two devices
-// streaming at once into one window; with the Received Data window closed
-// and open, the latency of a scan, and a 4,096-character scan typed as keys
-// and pasted. A part that goes wrong prints what it got; the others still
-// run. Run by tools/bench.sh.
+// streaming at once into one window; scan to a web page's message beside
+// scan to the last key, with 16 pages connected; with the Received Data
+// window closed and open, the latency of a scan, and a 4,096-character scan
+// typed as keys and pasted. A part that goes wrong prints what it got; the
+// others still run. Run by tools/bench.sh.
+// Winsock 2 before windows.h: the pages are Boost.Beast's WebSockets.
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
 #include <windows.h>
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +31,7 @@
 #include "../tests/support/Program.h"
 #include "../tests/support/Store.h"
 #include "../tests/support/VirtualLine.h"
+#include "../web/WebFeed.h"
 
 namespace {
 
@@ -183,16 +193,22 @@ void TimeScan(KeySink& sink, const std::string& scan, std::vector<double>& ms)
         ms.push_back(Now() - sent);
 }
 
+// A line of figures, and how many of nScans are missing from them.
+void PrintFigures(const char* pszIndent, const std::vector<double>& ms, int nScans, const char* pszMissing)
+{
+    if (!ms.empty())
+        printf("%smin %.0f ms, median %.0f ms, 95th percentile %.0f ms, max %.0f ms\n", pszIndent,
+               *std::min_element(ms.begin(), ms.end()), Percentile(ms, 50), Percentile(ms, 95),
+               *std::max_element(ms.begin(), ms.end()));
+    if (ms.size() < (size_t)nScans)
+        printf("%s%s: %d\n", pszIndent, pszMissing, nScans - (int)ms.size());
+}
+
 void PrintLatency(const char* pszWhat, const std::vector<double>& ms, int nScans, size_t nBytes)
 {
     printf("  %s, last byte written to last key received, %d scans of %u bytes:\n", pszWhat, nScans,
            (unsigned)nBytes);
-    if (!ms.empty())
-        printf("    min %.0f ms, median %.0f ms, 95th percentile %.0f ms, max %.0f ms\n",
-               *std::min_element(ms.begin(), ms.end()), Percentile(ms, 50), Percentile(ms, 95),
-               *std::max_element(ms.begin(), ms.end()));
-    if (ms.size() < (size_t)nScans)
-        printf("    scans not typed whole within 5 s: %d\n", nScans - (int)ms.size());
+    PrintFigures("    ", ms, nScans, "scans not typed whole within 5 s");
 }
 
 // With pOther, that window is brought to front before each scan, so that the
@@ -484,6 +500,120 @@ struct Session {
     KeySink sink;
 };
 
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+using WebPage = boost::beast::websocket::stream<tcp::socket>;
+
+unsigned short FreePort(asio::io_context& io)
+{
+    return tcp::acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)).local_endpoint().port();
+}
+
+// n pages connected to the feed on the port.
+std::vector<std::unique_ptr<WebPage>> ConnectPages(asio::io_context& io, unsigned short nPort, int n)
+{
+    std::vector<std::unique_ptr<WebPage>> pages;
+    for (int i = 0; i < n; i++) {
+        pages.push_back(std::make_unique<WebPage>(io));
+        pages.back()->next_layer().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), nPort));
+        pages.back()->handshake("127.0.0.1:" + std::to_string(nPort), "/");
+    }
+    return pages;
+}
+
+// What the window's thread pays for a value with 16 pages connected: the
+// feed's Add, in this process; the pages read on a thread of their own.
+void WebFeedAdd()
+{
+    asio::io_context io;
+    CWebFeed web;
+    unsigned short nPort = FreePort(io);
+    web.Take(std::to_string(nPort).c_str(), "");
+    auto pages = ConnectPages(io, nPort, 16);
+    std::thread reader([&] {
+        boost::beast::flat_buffer buffer;
+        boost::beast::error_code error;
+        while (!error) {
+            for (auto& page : pages)
+                page->read(buffer, error);
+            buffer.consume(buffer.size());
+        }
+    });
+    const int kValues = 500;   // fewer than a page may be behind
+    double start = Now();
+    for (int i = 0; i < kValues; i++)
+        web.Add(L"4006381333931", "typed");
+    printf("the web feed's Add with 16 pages connected, on the window's thread: %.1f us a value\n",
+           (Now() - start) * 1000 / kValues);
+    for (auto& page : pages)
+        page->next_layer().close();
+    reader.join();
+}
+
+// The web feed on, first without pages, then with 16 connected: scan to last
+// key in both, scan to the first page's message beside it, and the
+// program's processor time a scan.
+void WebPages(bool bAtOnce, int nScans)
+{
+    asio::io_context io;
+    unsigned short nPort = FreePort(io);
+    std::string port = std::to_string(nPort);
+    Session s(bAtOnce, { { "WebPort", port.c_str() } });
+    const std::string scan = "4006381333931\r";
+    std::vector<double> keysAlone, keys, page;
+    srand(3);
+    double before = s.p.CpuMs();
+    for (int i = 0; i < nScans; i++) {
+        Sleep(50 + rand() % 300);
+        TimeScan(s.sink, scan, keysAlone);
+    }
+    double cpuAlone = (s.p.CpuMs() - before) / nScans;
+    auto pages = ConnectPages(io, nPort, 16);
+    std::mutex mutex;
+    std::vector<double> arrivals;
+    std::thread reader([&] {
+        boost::beast::flat_buffer buffer;
+        boost::beast::error_code error;
+        while (!error) {
+            pages[0]->read(buffer, error);
+            if (!error && boost::beast::buffers_to_string(buffer.data()).find("\"value\"") != std::string::npos) {
+                std::lock_guard<std::mutex> lock(mutex);
+                arrivals.push_back(Now());
+            }
+            buffer.consume(buffer.size());
+        }
+    });
+    before = s.p.CpuMs();
+    for (int i = 0; i < nScans; i++) {
+        Sleep(50 + rand() % 300);
+        s.sink.text.clear();
+        VirtualLine::Send("COM1", scan);
+        double sent = Now();
+        if (s.sink.WaitForChars(scan.size(), 5000))
+            keys.push_back(Now() - sent);
+        for (double waited = Now(); Now() - waited < 2000; Sleep(1)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (arrivals.size() > page.size()) {
+                page.push_back(arrivals.back() - sent);
+                break;
+            }
+        }
+    }
+    double cpuPages = (s.p.CpuMs() - before) / nScans;
+    for (auto& p : pages)
+        p->next_layer().close();
+    reader.join();
+    printf("  the web feed (WebPort set), %d scans of %u bytes, last byte written to\n", nScans, (unsigned)scan.size());
+    printf("    last key received, no page connected:\n");
+    PrintFigures("      ", keysAlone, nScans, "scans not typed whole within 5 s");
+    printf("    last key received, 16 pages connected:\n");
+    PrintFigures("      ", keys, nScans, "scans not typed whole within 5 s");
+    printf("    the first page's message, 16 pages connected:\n");
+    PrintFigures("      ", page, nScans, "messages that did not come within 2 s");
+    printf("    what 16 pages cost a scan: the program's processor time %.2f ms without pages, %.2f ms with 16 "
+           "(%+.2f ms)\n", cpuAlone, cpuPages, cpuPages - cpuAlone);
+}
+
 // Every part in one mode; only latency when bLatencyOnly.
 void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
 {
@@ -513,6 +643,7 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
             Replies(s.sink, nScans);
         }
         TwoDevices(bAtOnce, 8);
+        WebPages(bAtOnce, nScans);
     } catch (const std::exception& e) {
         printf("  this mode's remaining parts not measured: %s\n", e.what());
     }
@@ -596,25 +727,33 @@ void ReceivedDataAndPaste(int nScans)
 
 // Arguments: scans for latency and split scans (60), seconds of idle
 // measurement in each mode (30), and "latency" to measure only latency, or
-// "target" to measure only the target window and the log, or "received" to
-// measure only the Received Data window and pasting.
+// "target" to measure only the target window and the log, "web" for only
+// the web feed in each mode, or "received" to measure only the Received Data
+// window and pasting.
 int main(int argc, char** argv)
 {
     int nScans = argc > 1 ? atoi(argv[1]) : 60;
     int nIdleSeconds = argc > 2 ? atoi(argv[2]) : 30;
     bool bLatencyOnly = argc > 3 && strcmp(argv[3], "latency") == 0;
     bool bTargetOnly = argc > 3 && strcmp(argv[3], "target") == 0;
+    bool bWebOnly = argc > 3 && strcmp(argv[3], "web") == 0;
     bool bReceivedOnly = argc > 3 && strcmp(argv[3], "received") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
     printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
            "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
     for (bool bAtOnce : { false, true }) {
-        if (!bTargetOnly && !bReceivedOnly)
+        if (bWebOnly) {
+            printf("%s:\n", bAtOnce ? "ScanAtOnce on" : "the poll");
+            WebPages(bAtOnce, nScans);
+        } else if (!bTargetOnly && !bReceivedOnly) {
             Measure(bAtOnce, nScans, nIdleSeconds, bLatencyOnly);
+        }
     }
-    if (!bLatencyOnly && !bReceivedOnly)
+    if (bWebOnly)
+        WebFeedAdd();
+    if (!bLatencyOnly && !bWebOnly && !bReceivedOnly)
         TargetAndLog(nScans);
-    if (!bLatencyOnly && !bTargetOnly)
+    if (!bLatencyOnly && !bTargetOnly && !bWebOnly)
         ReceivedDataAndPaste(nScans);
     Store::Clear();
     return 0;

@@ -23,6 +23,10 @@ have wixl     || need+=(wixl)
 have msibuild || need+=(msitools)
 have osslsigncode || need+=(osslsigncode)
 have openssl  || need+=(openssl)
+# The web feed's tests: a page in a real browser, and a page's socket from Python
+have chromium || need+=(chromium)
+have chromedriver || need+=(chromium-driver)
+/usr/bin/python3 -c 'import websockets' 2>/dev/null || need+=(python3-websockets)
 # Boost.Regex is header-only from 1.77 on; Debian 12's default Boost is 1.74.
 { [ -f /usr/include/boost/regex.hpp ] && grep -qs '^#define BOOST_LIB_VERSION "1_81"' /usr/include/boost/version.hpp; } ||
     need+=(libboost1.81-dev)

@@ -41,6 +41,19 @@ LRESULT CWedgeDlg::OnHotKey(WPARAM, LPARAM)
     return 0;
 }
 
+// A page asks as the hotkey does; it is told why where nothing can go.
+LRESULT CWedgeDlg::OnWebRequest(WPARAM wParam, LPARAM)
+{
+    m_web.TakeRequest();
+    if (m_portState != PORT_OPEN)
+        m_web.Refuse(wParam, "the port is not open");
+    else if (!m_asker.CanAsk())
+        m_web.Refuse(wParam, "no request command is set on the Device page of the scan rules");
+    else
+        AskDevice();
+    return 0;
+}
+
 // The reading thread sends between its reads; without it the poll sends, and
 // reads on at once rather than at its next tick: a reply is typed as soon as
 // it has arrived.

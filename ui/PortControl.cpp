@@ -12,12 +12,12 @@
 namespace {
 
 // What each port state shows: the button's caption, the status text, the tray
-// tip and the tray icon's index in the icon set.
-struct PortStateTexts { LPCSTR pszButton; LPCSTR pszStatus; LPCSTR pszTip; int nIcon; };
+// tip, the tray icon's index in the icon set and what web pages are told.
+struct PortStateTexts { LPCSTR pszButton; LPCSTR pszStatus; LPCSTR pszTip; int nIcon; LPCSTR pszWeb; };
 const PortStateTexts kPortStates[] = {
-    /* PORT_CLOSED */ { "&Open Port", "Port Status: Closed", "Vimo Brindlequaverly V1.5 (Port Closed)", 0 },
-    /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1 },
-    /* PORT_LOST */   { "&Close Port", "Port Status: Lost", "Vimo Brindlequaverly V1.5 (Port Lost)", 0 },
+    /* PORT_CLOSED */ { "&Open Port", "Port Status: Closed", "Vimo Brindlequaverly V1.5 (Port Closed)", 0, "closed" },
+    /* PORT_OPEN */   { "&Close Port", "Port Status: Open", "Vimo Brindlequaverly V1.5 (Port Open)", 1, "open" },
+    /* PORT_LOST */   { "&Close Port", "Port Status: Lost", "Vimo Brindlequaverly V1.5 (Port Lost)", 0, "lost" },
 };
 
 // With a profile the tip begins with the window's title, so that the icons of
@@ -234,6 +234,7 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_labelStatus.SetTextOverPicture(texts.pszStatus);
     m_strStatus = texts.pszStatus;
     m_pTrayIcon->SetIcon(texts.nIcon, TrayTip(texts.pszTip));
+    m_web.SetStatus(texts.pszWeb);
 }
 
 // A list whose setting a policy fixes stays disabled.

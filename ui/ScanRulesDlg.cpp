@@ -6,6 +6,7 @@
 #include "../rules/DevicePresets.h"
 #include "../rules/ScanRules.h"
 #include "../settings/Settings.h"
+#include "../web/WebRules.h"
 #include <commctrl.h>
 #include <uxtheme.h>
 #include <iterator>
@@ -24,6 +25,8 @@ const AFX_MSGMAP_ENTRY CScanRulesDlg::messageEntries[] = {
     CommandEntry(IDC_EDIT_KEYDELAY, &CScanRulesDlg::OnRuleChanged, EN_CHANGE),
     CommandEntry(IDC_CHECK_ATONCE, &CScanRulesDlg::OnRuleChanged, BN_CLICKED),
     CommandEntry(IDC_EDIT_REQUEST, &CScanRulesDlg::OnRequestChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_WEBPORT, &CScanRulesDlg::OnWebChanged, EN_CHANGE),
+    CommandEntry(IDC_EDIT_WEBORIGINS, &CScanRulesDlg::OnWebChanged, EN_CHANGE),
     MsgEntry(WM_NOTIFY, &CScanRulesDlg::OnNotify),
 };
 const AFX_MSGMAP CScanRulesDlg::messageMap = { &CDialog::messageMap, messageEntries, std::size(messageEntries) };
@@ -46,6 +49,8 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strActivate, IDC_CHECK_ACTIVATE },
     { &RuleSettings::m_strLogFile, IDC_EDIT_LOGFILE },
     { &RuleSettings::m_strLogOnly, IDC_CHECK_LOGONLY },
+    { &RuleSettings::m_strWebPort, IDC_EDIT_WEBPORT },
+    { &RuleSettings::m_strWebOrigins, IDC_EDIT_WEBORIGINS },
     { &RuleSettings::m_strOpenCommand, IDC_EDIT_OPENCOMMAND },
     { &RuleSettings::m_strRequestCommand, IDC_EDIT_REQUEST },
     { &RuleSettings::m_strRequestHotkey, IDC_EDIT_HOTKEY },
@@ -102,6 +107,9 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_settings.m_strActivate);
     DDX_Text(pDX, IDC_EDIT_LOGFILE, m_settings.m_strLogFile);
     DDX_Check(pDX, IDC_CHECK_LOGONLY, m_settings.m_strLogOnly);
+    DDX_Text(pDX, IDC_EDIT_WEBPORT, m_settings.m_strWebPort);
+    DDX_Text(pDX, IDC_EDIT_WEBORIGINS, m_settings.m_strWebOrigins);
+    DDX_Text(pDX, IDC_LABEL_WEBADDRESS, m_strWebShown);
     DDX_Text(pDX, IDC_EDIT_OPENCOMMAND, m_settings.m_strOpenCommand);
     DDX_Text(pDX, IDC_EDIT_REQUEST, m_settings.m_strRequestCommand);
     DDX_Text(pDX, IDC_EDIT_HOTKEY, m_settings.m_strRequestHotkey);
@@ -151,6 +159,7 @@ BOOL CScanRulesDlg::OnInitDialog()
     m_bShown = true;
     ShowScan(m_lastScan);
     OnRequestChanged();
+    OnWebChanged();
     return TRUE;
 }
 
@@ -213,6 +222,23 @@ void CScanRulesDlg::OnRequestChanged()
     UpdateData(FALSE);
 }
 
+// Where a page connects, or why it cannot.
+void CScanRulesDlg::OnWebChanged()
+{
+    if (!m_bShown)
+        return;
+    UpdateData(TRUE);
+    CString strWhy;
+    unsigned short nPort = ParseWebPort(m_settings.m_strWebPort, strWhy);
+    m_strWebShown = WebSettingsFault(m_settings.m_strWebPort, m_settings.m_strWebOrigins);
+    if (m_strWebShown.IsEmpty() && nPort == 0)
+        m_strWebShown = "Empty: nothing listens, no page connects.";
+    else if (m_strWebShown.IsEmpty())
+        m_strWebShown.Format("Pages connect to ws://127.0.0.1:%u/ (or [::1], localhost); GET /last gives the last value.",
+                             nPort);
+    UpdateData(FALSE);
+}
+
 void CScanRulesDlg::OnRuleChanged()
 {
     if (!m_bShown)
@@ -235,6 +261,9 @@ void CScanRulesDlg::OnOK()
     CString strLogFault = m_settings.m_strLogFile.IsEmpty() ? CString() : LogFileFault(m_settings.m_strLogFile);
     if (!strLogFault.IsEmpty())
         AddReason(strReasons, "Log file: ", strLogFault);
+    CString strWebFault = WebSettingsFault(m_settings.m_strWebPort, m_settings.m_strWebOrigins);
+    if (!strWebFault.IsEmpty())
+        AddReason(strReasons, "", strWebFault);
     CString strCommandsOff = CDeviceAsker::Check(m_settings);
     if (!strCommandsOff.IsEmpty())
         AddReason(strReasons, "", strCommandsOff);

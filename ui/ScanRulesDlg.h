@@ -35,12 +35,14 @@ private:
     // Fills the fields with the rules of the device chosen in the list.
     void OnDeviceChosen();
     void OnRequestChanged();
+    void OnWebChanged();
     // Shows the page whose tab is chosen, and hides the others.
     LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
     void ShowPage(int nPage);
 
     RuleSettings m_settings;
     CString m_strRequestShown;
+    CString m_strWebShown;
     std::wstring m_lastScan;
     CString m_strScanShown;
     CString m_strTypedShown;

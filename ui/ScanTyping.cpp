@@ -21,6 +21,9 @@ void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
     CString strLogFault = m_log.Take(m_ruleSettings.m_strLogFile);
     if (!strLogFault.IsEmpty())
         AddReason(strReasons, "Log file: ", strLogFault);
+    CString strWebFault = TakeWebFeed();
+    if (!strWebFault.IsEmpty())
+        AddReason(strReasons, "", strWebFault);
     if (!strOthersOff.IsEmpty())
         AddReason(strReasons, "", strOthersOff);
     if (!strReasons.IsEmpty()) {
@@ -29,6 +32,12 @@ void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
         strText += strReasons;
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
     }
+}
+
+CString CWedgeDlg::TakeWebFeed()
+{
+    m_web.SetSource(ProfileName(), m_settings.m_strPort);
+    return m_web.Take(m_ruleSettings.m_strWebPort, m_ruleSettings.m_strWebOrigins);
 }
 
 void CWedgeDlg::OnScanRules()

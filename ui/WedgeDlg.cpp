@@ -28,6 +28,7 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     MsgEntry(WM_QUERYENDSESSION, &CWedgeDlg::OnQueryEndSession),
     MsgEntry(WM_ENDSESSION, &CWedgeDlg::OnEndSession),
     MsgEntry(WM_SETTINGCHANGE, &CWedgeDlg::OnSettingChange),
+    MsgEntry(WM_WEBREQUEST, &CWedgeDlg::OnWebRequest),
     CommandEntry(ID_TRAY_RECEIVED, &CWedgeDlg::OnShowReceivedData),
     MsgEntry(WM_RENDERFORMAT, &CWedgeDlg::OnRenderFormat),
 };

@@ -26,6 +26,8 @@ enum { REQUEST_HOTKEY = 1 };
 
 // What the line reader posts for each scan it read, and for a line lost.
 const UINT WM_LINEREAD = WM_APP + 1001;
+// What the web feed posts for a page's request; wParam: the page.
+const UINT WM_WEBREQUEST = WM_APP + 1002;
 // What a second start of the window's profile posts to it; wParam: the start
 // asked to open the port.
 extern const UINT WM_PROFILESTART;
@@ -94,7 +96,8 @@ private:
     CTargetWindow m_target;             // where the keys go; taken with the rules
     CScanLog m_log;                     // every value a scan gave; taken with the rules
     CReceivedData m_received;           // what passed on the line lately, fed by the port's reads, the typer and the sends
-    CScanTyper m_typer { KEY_PACE_TIMER, m_target, m_log, m_received };   // its rules taken when the port opens and on the dialog's OK
+    CWebFeed m_web;                     // every value a scan gave, to web pages; taken with the rules
+    CScanTyper m_typer { KEY_PACE_TIMER, m_target, m_log, m_web, m_received };   // its rules taken when the port opens and on the dialog's OK
     CLineReader m_reader;               // with ScanAtOnce, reads the open port in place of the poll
     CScanRulesDlg* m_pRulesDlg = NULL;  // while the dialog is open
     CDeviceAsker m_asker { REQUEST_HOTKEY, REQUEST_TIMER };   // what is sent to the device, and when
@@ -130,10 +133,13 @@ private:
     void ShowSendFailure(DWORD dwError);
     void HeardDevice();
     LRESULT OnHotKey(WPARAM wParam, LPARAM lParam);
+    LRESULT OnWebRequest(WPARAM wParam, LPARAM lParam);
     // Scans and their rules
     void OnScanRules();
     void TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff = CString());
     void TakeScan(const std::wstring& scan);
+    // The web feed serves by the rules' WebPort and WebOrigins; returns why not.
+    CString TakeWebFeed();
     // Profiles (ui/Profiles.cpp)
     LRESULT OnProfileStart(WPARAM wParam, LPARAM lParam);
     void OnNewProfile();

@@ -17,7 +17,6 @@ RegistryCalls g_realRegistry;
 DesktopStandIn* g_pDesktop = NULL;
 Desktop g_realDesktop;
 FailingReads* g_pReads = NULL;
-CancelledReads* g_pCancelled = NULL;
 RefusedTimeouts* g_pRefused = NULL;
 PortReads g_realPortReads;
 EventRecorder* g_pEvents = NULL;
@@ -87,32 +86,6 @@ BOOL WINAPI ReadTwoBytes(HANDLE hFile, LPVOID pBuffer, DWORD dwCount, LPDWORD pd
 {
     Sleep(10);
     return g_realPortReads.pfnReadFile(hFile, pBuffer, dwCount < 2 ? dwCount : 2, pdwRead, pOverlapped);
-}
-
-BOOL WINAPI WaitForCancel(HANDLE, LPVOID, DWORD, LPDWORD pdwRead, LPOVERLAPPED)
-{
-    *pdwRead = 0;
-    Sleep(20);   // a cancel made meanwhile finds no read under way
-    InterlockedExchange(&g_pCancelled->bReading, TRUE);
-    bool bCancelled = WaitForSingleObject(g_pCancelled->hCancel, 5000) == WAIT_OBJECT_0;
-    InterlockedExchange(&g_pCancelled->bReading, FALSE);
-    if (!bCancelled) {
-        InterlockedIncrement(&g_pCancelled->nNotCancelled);
-        return TRUE;
-    }
-    InterlockedIncrement(&g_pCancelled->nCancelled);
-    SetLastError(ERROR_OPERATION_ABORTED);
-    return FALSE;
-}
-
-BOOL WINAPI CancelRead(HANDLE)
-{
-    if (!g_pCancelled->bReading) {
-        SetLastError(ERROR_NOT_FOUND);
-        return FALSE;
-    }
-    SetEvent(g_pCancelled->hCancel);
-    return TRUE;
 }
 
 BOOL WINAPI RefuseTimeouts(HANDLE, LPCOMMTIMEOUTS)
@@ -222,18 +195,6 @@ FailingReads::FailingReads(DWORD dwError) : error(dwError)
     g_pReads = this;
     g_portReads.pfnReadFile = FailRead;
     g_portReads.pfnClearCommError = CountClear;
-}
-
-CancelledReads::CancelledReads() : hCancel(CreateEventA(NULL, FALSE, FALSE, NULL))
-{
-    g_pCancelled = this;
-    g_portReads.pfnReadFile = WaitForCancel;
-    g_portReads.pfnCancelSynchronousIo = CancelRead;
-}
-
-CancelledReads::~CancelledReads()
-{
-    CloseHandle(hCancel);
 }
 
 RefusedTimeouts::RefusedTimeouts()

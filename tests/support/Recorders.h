@@ -88,20 +88,6 @@ public:
     int nClears = 0;
 };
 
-// Port reads that begin 20 ms after they are made, wait until they are
-// cancelled and then fail as Windows fails a cancelled read; a cancel with no
-// read under way finds nothing, as on Windows. A read nobody cancels ends
-// empty after five seconds, counted.
-class CancelledReads : PortReadsStandIn {
-public:
-    CancelledReads();
-    ~CancelledReads();
-    LONG nCancelled = 0;
-    LONG nNotCancelled = 0;
-    HANDLE hCancel;
-    volatile LONG bReading = FALSE;
-};
-
 // A line that refuses the timeouts it is given; counts the reads made anyway.
 class RefusedTimeouts : PortReadsStandIn {
 public:
