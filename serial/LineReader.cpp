@@ -3,7 +3,7 @@
 // How long a read waits for a first byte. No read is ever cancelled: Windows
 // throws away the bytes a cancelled read holds. So a stop, or a command for
 // the device, is served between reads, at most this long after it came.
-static const DWORD kWaitMs = 20;
+static const DWORD kWaitMs = 50;
 
 CLineReader::CLineReader()
     : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL)), m_hWake(::CreateEventA(NULL, FALSE, FALSE, NULL))
