@@ -16,6 +16,7 @@ const EventText kEventTexts[] = {
     { EVENT_RULES_OFF, EVENTLOG_WARNING_TYPE, "scan rules or device commands that do not hold are off." },
     { EVENT_LOG_UNSAVED, EVENTLOG_ERROR_TYPE, "the log file did not take its last lines as the program ended." },
     { EVENT_WEB_REFUSED, EVENTLOG_WARNING_TYPE, "the web feed refused a page or closed it." },
+    { EVENT_SENDER_REFUSED, EVENTLOG_WARNING_TYPE, "a network sender was refused; nothing it sent is typed." },
 };
 
 } // namespace

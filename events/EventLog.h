@@ -11,7 +11,7 @@ extern const char kEventSource[];
 
 // Ids 1 to 1000: the generic message file has a message for each.
 enum PortEvent { EVENT_PORT_OPENED = 1, EVENT_PORT_LOST, EVENT_PORT_BACK, EVENT_PORT_REFUSED, EVENT_RULES_OFF,
-                 EVENT_LOG_UNSAVED, EVENT_WEB_REFUSED };
+                 EVENT_LOG_UNSAVED, EVENT_WEB_REFUSED, EVENT_SENDER_REFUSED };
 
 // Writes the entry "Profile NAME, port PORT: what happened. DETAIL" (without
 // a profile, "No profile"). A source nobody registered, or a log that refuses

@@ -13,6 +13,10 @@ public:
     int AddString(LPCSTR psz) { return (int)SendMessage(CB_ADDSTRING, 0, (LPARAM)psz); }
     int GetCount() { return (int)SendMessage(CB_GETCOUNT, 0, 0); }
     int SetCurSel(int nSelect) { return (int)SendMessage(CB_SETCURSEL, nSelect, 0); }
+    int GetCurSel() { return (int)SendMessage(CB_GETCURSEL, 0, 0); }
+    int FindStringExact(int nStart, LPCSTR psz) { return (int)SendMessage(CB_FINDSTRINGEXACT, nStart, (LPARAM)psz); }
+    int GetLBTextLen(int nIndex) { return (int)SendMessage(CB_GETLBTEXTLEN, nIndex, 0); }
+    int GetLBText(int nIndex, LPSTR psz) { return (int)SendMessage(CB_GETLBTEXT, nIndex, (LPARAM)psz); }
 };
 
 // Holds wide text: a list shows what a device sent in any script.

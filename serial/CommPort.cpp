@@ -59,6 +59,7 @@ void CCommPort::Close()
     ::CloseHandle(m_hComm);
     m_hComm = INVALID_HANDLE_VALUE;
     m_bDeviceGone = FALSE;
+    m_timeouts = {};
     if (m_hClaim != NULL) {
         ::CloseHandle(m_hClaim);
         m_hClaim = NULL;
@@ -110,6 +111,7 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
                            BYTE byStopBits, DWORD dwDesiredAccess)
 {
     Close();
+    m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits, dwDesiredAccess };
 
     CString strPath = DevicePath(pszPort);
     m_hComm = ::CreateFileA(strPath, dwDesiredAccess, 0, NULL, OPEN_EXISTING, 0, NULL);
@@ -184,10 +186,47 @@ LPCSTR CCommPort::OpenLine(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BY
 BOOL CCommPort::SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs)
 {
     COMMTIMEOUTS timeouts = { dwIntervalMs, 0, dwTotalMs, 0, 10 };
-    if (g_portReads.pfnSetCommTimeouts(m_hComm, &timeouts))
+    if (g_portReads.pfnSetCommTimeouts(m_hComm, &timeouts)) {
+        m_timeouts = timeouts;
         return TRUE;
+    }
     m_bDeviceGone = ::GetLastError() != ERROR_OPERATION_ABORTED;   // a cancel is no loss
     return FALSE;
+}
+
+BOOL CCommPort::Reopen()
+{
+    return ReopenWith(m_line.dwAccess);
+}
+
+BOOL CCommPort::ReopenWith(DWORD dwAccess)
+{
+    LineSettings line = m_line;   // the open starts by forgetting it
+    return OpenLine(line.strPort, line.dwBaudRate, line.byByteSize, line.byParity, line.byStopBits, dwAccess) == NULL;
+}
+
+DWORD CCommPort::ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool bFirstByte)
+{
+    DWORD dwInterval = bFirstByte ? (dwWaitMs < 10 ? dwWaitMs : 10) : 0;
+    if ((m_timeouts.ReadIntervalTimeout != dwInterval || m_timeouts.ReadTotalTimeoutConstant != dwWaitMs) &&
+        !SetTimeouts(dwInterval, dwWaitMs))
+        return 0;
+    DWORD n = Read(pBuffer, nCount < kReadBytes ? nCount : kReadBytes);
+    // A full read leaves more in the driver, at 115200 baud some 115 bytes
+    // every 10 ms: all it holds comes at once, so the reads keep up.
+    DWORD dwErrors = 0;
+    COMSTAT stat = {};
+    if (n == kReadBytes && g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat) && stat.cbInQue > 0)
+        n += Read(pBuffer + n, stat.cbInQue < nCount - n ? stat.cbInQue : nCount - n);
+    return n;
+}
+
+bool CCommPort::WriteSome(const char* pBytes, DWORD nCount, DWORD& dwWritten, DWORD& dwError)
+{
+    dwWritten = 0;
+    bool bWritten = ::WriteFile(m_hComm, pBytes, nCount, &dwWritten, NULL) != FALSE;
+    dwError = bWritten ? ERROR_TIMEOUT : ::GetLastError();
+    return bWritten;
 }
 
 BOOL CCommPort::IsLost()
@@ -223,21 +262,55 @@ static DWORD Access(const LineControl& control)
 BOOL CBufferedCommPort::OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                  BYTE byParity, BYTE byStopBits)
 {
-    m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
+    m_pNetLine.reset();
     return CCommPort::Open(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, Access(m_control));
 }
 
 LPCSTR CBufferedCommPort::OpenPortSilently(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize,
                                            BYTE byParity, BYTE byStopBits)
 {
-    m_line = { pszPort, dwBaudRate, byByteSize, byParity, byStopBits };
+    m_pNetLine.reset();
     return OpenLine(pszPort, dwBaudRate, byByteSize, byParity, byStopBits, Access(m_control));
+}
+
+void CBufferedCommPort::OpenNetLine(std::unique_ptr<CLine> pLine)
+{
+    Close();
+    m_pNetLine = std::move(pLine);
+}
+
+const char kScanQuietFault[] = "it must be a whole number of milliseconds from 5 to 200; 20 holds.";
+
+bool ParseScanQuiet(const CString& strText, DWORD& dwQuietMs)
+{
+    ULONGLONG nMs = 20;
+    bool bHolds = strText.IsEmpty() || (ParseWholeNumber(strText, 200, nMs) && nMs >= 5);
+    dwQuietMs = bHolds ? (DWORD)nMs : 20;
+    return bHolds;
+}
+
+void CBufferedCommPort::SetScanQuiet(DWORD dwQuietMs)
+{
+    m_dwQuietReadMs = dwQuietMs < 10 ? dwQuietMs : 10;
+    m_nQuietToEnd = (int)((dwQuietMs + m_dwQuietReadMs - 1) / m_dwQuietReadMs);
 }
 
 BOOL CBufferedCommPort::Reopen()
 {
-    return OpenLine(m_line.strPort, m_line.dwBaudRate, m_line.byByteSize, m_line.byParity,
-                    m_line.byStopBits, Access(m_control)) == NULL;
+    if (m_pNetLine)
+        return m_pNetLine->Reopen();
+    // The access the line control asks for now, which may have changed.
+    return ReopenWith(Access(m_control));
+}
+
+BOOL CBufferedCommPort::IsOpen()
+{
+    return m_pNetLine ? m_pNetLine->IsOpen() : CCommPort::IsOpen();
+}
+
+BOOL CBufferedCommPort::IsLost()
+{
+    return m_pNetLine ? m_pNetLine->IsLost() : CCommPort::IsLost();
 }
 
 void CBufferedCommPort::Send(const std::string& bytes)
@@ -260,10 +333,9 @@ void CBufferedCommPort::SendQueued()
 {
     if (m_strToSend.empty())
         return;
-    DWORD dwWritten = 0;
-    BOOL bWritten = ::WriteFile(m_hComm, m_strToSend.data(), (DWORD)m_strToSend.size(), &dwWritten, NULL);
-    DWORD dwError = bWritten ? ERROR_TIMEOUT : ::GetLastError();
-    // A write the line reader's cancel ended goes on at the next call.
+    DWORD dwWritten = 0, dwError = 0;
+    bool bWritten = Line().WriteSome(m_strToSend.data(), (DWORD)m_strToSend.size(), dwWritten, dwError);
+    // A write an abort ended goes on at the next call.
     bool bRefused = !bWritten && dwError != ERROR_OPERATION_ABORTED;
     m_strToSend.erase(0, dwWritten);
     if (!m_strToSend.empty() && (bRefused || ::GetTickCount64() >= m_nSendBy)) {
@@ -279,7 +351,8 @@ void CBufferedCommPort::Close()
     m_nWaited = 0;
     m_nQuietReads = 0;
     m_bCut = false;
-    m_bWaitTimeouts = false;   // a new open sets the line's usual timeouts
+    if (m_pNetLine)
+        m_pNetLine->Close();
     CCommPort::Close();
 }
 
@@ -313,23 +386,10 @@ static int IncompleteTail(const CString& strText, int nLength, UINT nCodePage)
 
 DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
 {
-    // Waiting for a first byte, a read ends once the bytes that came pause
-    // for 10 ms; gathering, each read waits 10 ms at most.
-    bool bWait = dwWaitMs != 0;
-    if (bWait != m_bWaitTimeouts) {
-        if (!SetTimeouts(bWait ? 10 : 0, bWait ? dwWaitMs : 10))
-            return 0;
-        m_bWaitTimeouts = bWait;
-    }
     char area[kScanBytes];
     DWORD dwRoom = kScanBytes - m_strRxBuffer.GetLength();
-    DWORD n = Read(area, dwRoom < kReadBytes ? dwRoom : kReadBytes);
-    // A full read leaves more in the driver, at 115200 baud some 115 bytes
-    // every 10 ms: all it holds comes at once, so the reads keep up.
-    DWORD dwErrors = 0;
-    COMSTAT stat = {};
-    if (n == kReadBytes && g_portReads.pfnClearCommError(m_hComm, &dwErrors, &stat) && stat.cbInQue > 0)
-        n += Read(area + n, stat.cbInQue < dwRoom - n ? stat.cbInQue : dwRoom - n);
+    bool bFirstByte = dwWaitMs != 0;
+    DWORD n = Line().ReadSome(area, dwRoom, bFirstByte ? dwWaitMs : m_dwQuietReadMs, bFirstByte);
     if (n != 0 && m_pReadSink != NULL)
         m_pReadSink->BytesRead(area, n);
     // A NUL cannot stand in the text; drop it alone and keep what follows.
@@ -345,7 +405,7 @@ DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
 // its values back, and a scan that long is cut at a line end anyway.
 bool CBufferedCommPort::IsStream() const
 {
-    return m_strRxBuffer.GetLength() >= kReadBytes && ::GetTickCount() - m_dwArriving >= 300;
+    return m_strRxBuffer.GetLength() >= kStreamBytes && ::GetTickCount() - m_dwArriving >= 300;
 }
 
 static bool IsLineEnd(char ch)
@@ -365,6 +425,8 @@ void CBufferedCommPort::HandBack(int nLength, UINT nCodePage, std::wstring& scan
     m_strRxBuffer = m_strRxBuffer.Right(m_strRxBuffer.GetLength() - nLength);
     m_nWaited = nTail;
     m_dwArriving = ::GetTickCount();
+    if (m_strRxBuffer.IsEmpty())
+        Line().ScanEnded();
 }
 
 ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, DWORD dwWaitMs)
@@ -377,9 +439,9 @@ ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, 
     if (IsSending())
         dwWaitMs = 0;   // the rest goes at the next call, soon
     // A device sends a scan without a pause, but a USB adapter may hold bytes
-    // back for 16 ms: the scan has ended once two reads in a row find the line
-    // quiet.
-    for (int nReads = 0; nReads < 3 && m_nQuietReads < 2 && !IsFull(); nReads++) {
+    // back for 16 ms: the scan has ended once reads in a row have found the
+    // line quiet for the scan quiet.
+    for (int nReads = 0; nReads < 3 && m_nQuietReads < m_nQuietToEnd && !IsFull(); nReads++) {
         // The first bytes of a character that waits wait for the next scan
         // as long as an idle line waits for a first byte.
         bool bIdle = m_strRxBuffer.GetLength() == m_nWaited;
@@ -395,7 +457,7 @@ ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, 
     // A scan that ended, or a stream's or a full buffer's lines: an unfinished
     // line waits, unless the buffer is full of it.
     int nLength = m_strRxBuffer.GetLength();
-    if (m_nQuietReads < 2) {
+    if (m_nQuietReads < m_nQuietToEnd) {
         if (!IsFull() && !IsStream())
             return READ_ARRIVING;
         int nEnd = nLength;
@@ -406,7 +468,7 @@ ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, 
         else if (!IsFull())
             return READ_ARRIVING;
     }
-    m_bCut = m_nQuietReads < 2;
+    m_bCut = m_nQuietReads < m_nQuietToEnd;
     m_nQuietReads = 0;
     HandBack(nLength, nCodePage, scan);
     return scan.empty() ? READ_IDLE : READ_SCAN;   // what waits, or what makes no character

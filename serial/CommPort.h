@@ -2,8 +2,10 @@
 // buffered variant through which the program opens the line and polls it.
 #pragma once
 #include <windows.h>
+#include <memory>
 #include <string>
 #include "../fw/String.h"
+#include "../line/Line.h"
 
 // What a line does beyond its character format; all off unless a device
 // needs it, since some devices reset when DTR changes.
@@ -22,7 +24,7 @@ struct LineControl {
 // for any other text.
 bool HandshakeFromText(const CString& strText, Handshake& handshake);
 
-class CCommPort {
+class CCommPort : public CLine {
 public:
     CCommPort() = default;
     CCommPort(const CCommPort&) = delete;
@@ -30,17 +32,27 @@ public:
 
     virtual DWORD Write(const void* pBuffer, DWORD dwCount);
     virtual DWORD Read(void* pBuffer, DWORD dwCount);
-    virtual BOOL IsOpen();
-    virtual void Close();
+    BOOL IsOpen() override;
+    void Close() override;
     virtual BOOL Open(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity,
                       BYTE byStopBits, DWORD dwDesiredAccess);
-    virtual ~CCommPort();
+    ~CCommPort() override;
+
+    // Waiting for a first byte, a read ends once the bytes that came pause
+    // for 10 ms (or dwWaitMs, where shorter); a read of a scan under way
+    // waits dwWaitMs at most. A read takes all the driver holds.
+    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool bFirstByte) override;
+    // Gives up after 10 ms, so that it holds nobody: what is left is then
+    // ERROR_TIMEOUT's.
+    bool WriteSome(const char* pBytes, DWORD nCount, DWORD& dwWritten, DWORD& dwError) override;
+    // The line last opened, with the same settings and access.
+    BOOL Reopen() override;
 
     // TRUE while a handle is held but its device has gone (a USB adapter
     // pulled out, a pty whose far end closed): the last read failed as a
     // removed device's does, or the driver no longer reports the line's
     // state. Under Wine reads then go on succeeding with nothing.
-    BOOL IsLost();
+    BOOL IsLost() override;
     // The system's error code for the last open that failed: why the line
     // was refused (ERROR_ACCESS_DENIED also where this program holds it).
     DWORD OpenError() const { return m_dwOpenError; }
@@ -49,6 +61,8 @@ public:
     const LineControl& Control() const { return m_control; }
 
 protected:
+    // The line last opened, with the same settings and the access given.
+    BOOL ReopenWith(DWORD dwAccess);
     // Sets the line's read timeouts. A line that refuses them counts as gone:
     // its reads would wait as long as the timeouts it kept say.
     BOOL SetTimeouts(DWORD dwIntervalMs, DWORD dwTotalMs);
@@ -63,8 +77,12 @@ protected:
     LineControl m_control;
 
 private:
+    static const DWORD kReadBytes = 254;
     BOOL m_bDeviceGone = FALSE;
     DWORD m_dwOpenError = ERROR_SUCCESS;
+    COMMTIMEOUTS m_timeouts = {};   // the read timeouts the line holds
+    struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; DWORD dwAccess; };
+    LineSettings m_line = {};
 };
 
 // The driver calls of a read. Tests stand in for what Wine's serial lines
@@ -104,6 +122,13 @@ class CBufferedCommPort : public CCommPort {
 public:
     // The sink lives as long as the port.
     void SetReadSink(CReadSink* pSink) { m_pReadSink = pSink; }
+    // Reads a network line from now on, in place of a COM port, until the
+    // next OpenPort; the line is open already.
+    void OpenNetLine(std::unique_ptr<CLine> pLine);
+    bool IsNetLine() const { return m_pNetLine != nullptr; }
+    // The quiet that ends a scan, 5 to 200 ms: reads of up to 10 ms find the
+    // line quiet that long. 20 unless set.
+    void SetScanQuiet(DWORD dwQuietMs);
     // Opens the port for reading, and for writing where the line control
     // says the program writes.
     BOOL OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
@@ -111,12 +136,14 @@ public:
     // kLineSettingsNotSupported), NULL when open. The line is kept for Reopen
     // either way, for a device that is not there yet.
     LPCSTR OpenPortSilently(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
-    // Opens the line last given to OpenPort again, with the same settings,
-    // showing nothing: for a device that may come back.
-    BOOL Reopen();
+    // Opens the line last opened again, with the same settings, showing
+    // nothing: for a device that may come back.
+    BOOL Reopen() override;
+    BOOL IsOpen() override;
+    BOOL IsLost() override;
     // Gathers what the line delivers into the receive buffer and hands back
-    // whole scans, decoded in the code page. A scan ends once two reads in a
-    // row (20 ms) find the line quiet, or at 4096 bytes; a line that delivers
+    // whole scans, decoded in the code page. A scan ends once the line has
+    // been quiet for the scan quiet (20 ms: two reads of 10 ms), or at 4096 bytes; a line that delivers
     // without a pause for 300 ms is a stream, handed back at its last line
     // end (CR, LF or ETX) once 254 bytes wait, the unfinished line kept. One
     // call makes at most three reads of 10 ms; a read takes all the driver
@@ -144,11 +171,13 @@ public:
     void Close() override;
 
 private:
-    static const int kReadBytes = 254;
+    static const int kStreamBytes = 254;
     static const int kScanBytes = 4096;
-    // One read of what the driver holds, at most what the scan has room for;
+    // One read of what the line holds, at most what the scan has room for;
     // how many bytes the line delivered.
     DWORD ReadMore(DWORD dwWaitMs);
+    // The line read: the network's, or this COM port.
+    CLine& Line() { return m_pNetLine ? *m_pNetLine : static_cast<CCommPort&>(*this); }
     bool IsFull() const { return m_strRxBuffer.GetLength() >= kScanBytes; }
     bool IsStream() const;
     // Hands back the first nLength bytes of the buffer, less the first bytes
@@ -161,14 +190,19 @@ private:
     int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
     int m_nQuietReads = 0;   // the reads in a row that found the line quiet while gathering
     DWORD m_dwArriving = 0;   // when the bytes gathered began to arrive
-    bool m_bWaitTimeouts = false;   // the line's timeouts wait for a first byte
+    DWORD m_dwQuietReadMs = 10;   // how long a read of a scan under way waits
+    int m_nQuietToEnd = 2;   // the quiet reads in a row that end a scan
     bool m_bCut = false;   // the last call handed back a piece of what was still arriving
     std::string m_strToSend;
     ULONGLONG m_nSendBy = 0;   // when what is queued is given up
     DWORD m_dwSendError = 0;
-    struct LineSettings { CString strPort; DWORD dwBaudRate; BYTE byByteSize, byParity, byStopBits; };
-    LineSettings m_line = {};
+    std::unique_ptr<CLine> m_pNetLine;
 };
+
+// ScanQuietMs: a whole number of milliseconds from 5 to 200, empty for 20;
+// false where the text is none, and dwQuietMs is then 20.
+bool ParseScanQuiet(const CString& strText, DWORD& dwQuietMs);
+extern const char kScanQuietFault[];
 
 // The characters a received text stands for in the code page, decoded as a
 // whole: a character of two to four bytes (a double-byte code page, UTF-8)

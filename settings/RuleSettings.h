@@ -12,6 +12,7 @@ struct RuleSettings {
     CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
     CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
     CString m_strAtOnce;        // "1": each scan is typed as soon as it has arrived, not at the next poll
+    CString m_strQuietMs;       // the quiet that ends a scan, 5 to 200 ms; empty: 20
     CString m_strOutput;        // what each matched line types: $0 to $9, key names, fields; empty: the first group
     CString m_strReplace;       // a regular expression replaced throughout each value
     CString m_strReplaceWith;   // what each of its matches becomes: its $0 to $9, key names, fields
@@ -24,6 +25,7 @@ struct RuleSettings {
     CString m_strRaiseDTR;        // "1": DTR on while the port is open
     CString m_strRaiseRTS;        // "1": RTS on while the port is open
     CString m_strHandshake;       // "RTS/CTS" or "XON/XOFF"; empty: none
+    CString m_strAllowedSenders;  // who may send to a listening network port: addresses and networks, spaces between
     CString m_strTarget;        // the window scans go to: a program (EXCEL.EXE) or a title, * for any text
     CString m_strActivate;      // "1": the target is brought to front; else scans wait for it to be there
     CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day

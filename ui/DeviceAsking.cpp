@@ -14,7 +14,8 @@ CString CWedgeDlg::StartAsking()
 {
     m_asker.Stop();
     CString strOff = m_asker.TakeSettings(m_ruleSettings);
-    if (!(m_asker.Control() == m_port.Control())) {
+    // Modem lines and handshakes mean nothing on a network port.
+    if (!(m_asker.Control() == m_port.Control()) && !m_port.IsNetLine()) {
         m_port.SetLineControl(m_asker.Control());
         if (m_portState == PORT_OPEN) {
             for (const std::wstring& scan : m_reader.Stop())

@@ -2,6 +2,7 @@
 #include "WedgeDlg.h"
 #include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
+#include "../net/NetLines.h"
 #include "../res/resource.h"
 #include "../settings/Profiles.h"
 #include "../settings/Settings.h"
@@ -123,37 +124,13 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     TakePolicyPortSettings(m_settings);
     if (m_settings.m_strPort.IsEmpty())
         return;
-    // Every setting is checked, so the user sees one message for each incorrect one.
-    DWORD dwBaudRate = 0;
-    bool bBaudRate = ParseBaudRate(m_settings.m_strBaudRate, dwBaudRate);
-    if (!bBaudRate)
-        AfxMessageBox(kLineSettingsNotSupported, MB_OK, 0);
-    BYTE byByteSize = 0, byParity = 0, byStopBits = 0;
-    bool bDataBits = LookUpSetting(m_settings.m_strDataBits, kDataBits, "Data Bits is not correct!", byByteSize);
-    bool bParity = LookUpSetting(m_settings.m_strParity, kParities, "Parity Value is not correct!", byParity);
-    bool bStopBits = LookUpSetting(m_settings.m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
-    if (!bBaudRate || !bDataBits || !bParity || !bStopBits)
-        return;
-    CString strDevice = PortDeviceName(m_settings.m_strPort);
-    CString strOff = m_asker.TakeSettings(m_ruleSettings);
-    m_port.SetLineControl(m_asker.Control());
     PortState state = PORT_OPEN;
-    if (!bAtStart) {
-        if (!m_port.OpenPort(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
-            ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, SystemErrorText(m_port.OpenError()));
-            return;
-        }
-    } else if (LPCSTR pszFailure = m_port.OpenPortSilently(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
-        ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, SystemErrorText(m_port.OpenError()));
-        // At log-on nobody may be there to answer a box, and a USB adapter
-        // may not be up yet: its port is waited for as for a device that went
-        // away. Settings the line refuses do not mend by waiting.
-        if (pszFailure != kPortCannotBeOpened) {
-            AfxMessageBox(pszFailure, MB_OK, 0);
-            return;
-        }
-        state = PORT_LOST;
-    }
+    CString strOff;
+    bool bNet = IsNetworkPort(m_settings.m_strPort);
+    if (!(bNet ? OpenNetPort(bAtStart, strOff, state) : OpenComPort(bAtStart, strOff, state)))
+        return;
+    if (bNet && m_comboPort.FindStringExact(-1, m_settings.m_strPort) < 0)
+        m_comboPort.AddString(m_settings.m_strPort);   // typed once, chosen from the list next time
     if (state == PORT_OPEN)
         ReportPortEvent(EVENT_PORT_OPENED, m_settings.m_strPort);
 
@@ -174,6 +151,72 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     m_asker.Start(m_hWnd, strOff);
     // Last, so that the port runs while the box waits for somebody.
     TakeRules("These stored scan rules do not hold and are off:\n", strOff);
+}
+
+bool CWedgeDlg::OpenComPort(bool bAtStart, CString& strOff, PortState& state)
+{
+    // Every setting is checked, so the user sees one message for each incorrect one.
+    DWORD dwBaudRate = 0;
+    bool bBaudRate = ParseBaudRate(m_settings.m_strBaudRate, dwBaudRate);
+    if (!bBaudRate)
+        AfxMessageBox(kLineSettingsNotSupported, MB_OK, 0);
+    BYTE byByteSize = 0, byParity = 0, byStopBits = 0;
+    bool bDataBits = LookUpSetting(m_settings.m_strDataBits, kDataBits, "Data Bits is not correct!", byByteSize);
+    bool bParity = LookUpSetting(m_settings.m_strParity, kParities, "Parity Value is not correct!", byParity);
+    bool bStopBits = LookUpSetting(m_settings.m_strStopBits, kStopBits, "Stop Bits Value is not correct!", byStopBits);
+    if (!bBaudRate || !bDataBits || !bParity || !bStopBits)
+        return false;
+    CString strDevice = PortDeviceName(m_settings.m_strPort);
+    strOff = m_asker.TakeSettings(m_ruleSettings);
+    m_port.SetLineControl(m_asker.Control());
+    if (!bAtStart) {
+        if (!m_port.OpenPort(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
+            ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, SystemErrorText(m_port.OpenError()));
+            return false;
+        }
+    } else if (LPCSTR pszFailure = m_port.OpenPortSilently(strDevice, dwBaudRate, byByteSize, byParity, byStopBits)) {
+        ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, SystemErrorText(m_port.OpenError()));
+        // At log-on nobody may be there to answer a box, and a USB adapter
+        // may not be up yet: its port is waited for as for a device that went
+        // away. Settings the line refuses do not mend by waiting.
+        if (pszFailure != kPortCannotBeOpened) {
+            AfxMessageBox(pszFailure, MB_OK, 0);
+            return false;
+        }
+        state = PORT_LOST;
+    }
+    return true;
+}
+
+// The line settings mean nothing here and are kept as they are.
+bool CWedgeDlg::OpenNetPort(bool bAtStart, CString& strOff, PortState& state)
+{
+    NetAddress address;
+    std::vector<SenderNet> senders;
+    CString strWhy;
+    if (!ParseNetAddress(m_settings.m_strPort, address, strWhy) ||
+        !ParseAllowedSenders(m_ruleSettings.m_strAllowedSenders, senders, strWhy)) {
+        ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, strWhy);
+        AfxMessageBox(strWhy, MB_OK, 0);
+        return false;
+    }
+    std::unique_ptr<CNetLine> pLine = MakeNetLine(address, senders, m_settings.m_strPort);
+    strOff = m_asker.TakeSettings(m_ruleSettings);
+    if (!pLine->Open(strWhy)) {
+        ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, strWhy);
+        // At log-on the network, or the device server, may not be up yet: it
+        // is waited for as a device that went away, and the event log says why.
+        if (!bAtStart) {
+            CString strText(kPortCannotBeOpened);
+            strText += "\n\n";
+            strText += strWhy;
+            AfxMessageBox(strText, MB_OK, 0);
+            return false;
+        }
+        state = PORT_LOST;
+    }
+    m_port.OpenNetLine(std::move(pLine));
+    return true;
 }
 
 void CWedgeDlg::ClosePort()
@@ -222,10 +265,12 @@ void CWedgeDlg::ShowPortState(PortState state)
         LPCSTR pszEvent = state == PORT_OPEN ? (m_portState == PORT_LOST ? "back" : "opened")
                           : state == PORT_LOST ? "lost" : "closed";
         // With the line's settings: a device read at the wrong ones is the usual fault.
-        CString strLine;
-        strLine.Format("%s %s %s%c%s", (LPCSTR)m_settings.m_strPort, (LPCSTR)m_settings.m_strBaudRate,
-                       (LPCSTR)m_settings.m_strDataBits, m_settings.m_strParity.IsEmpty() ? '?' : m_settings.m_strParity[0],
-                       (LPCSTR)m_settings.m_strStopBits);
+        CString strLine = m_settings.m_strPort;
+        if (!IsNetworkPort(m_settings.m_strPort))
+            strLine.Format("%s %s %s%c%s", (LPCSTR)m_settings.m_strPort, (LPCSTR)m_settings.m_strBaudRate,
+                           (LPCSTR)m_settings.m_strDataBits,
+                           m_settings.m_strParity.IsEmpty() ? '?' : m_settings.m_strParity[0],
+                           (LPCSTR)m_settings.m_strStopBits);
         m_received.AddPortEvent(strLine, pszEvent);
     }
     m_portState = state;
@@ -237,7 +282,27 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_web.SetStatus(texts.pszWeb);
 }
 
-// A list whose setting a policy fixes stays disabled.
+// The port chosen from the list: its text is the edit field's only after this.
+void CWedgeDlg::OnPortChosen()
+{
+    int nChosen = m_comboPort.GetCurSel();
+    if (nChosen < 0)
+        return;
+    CString strPort;
+    m_comboPort.GetLBText(nChosen, strPort.GetBuffer(m_comboPort.GetLBTextLen(nChosen) + 1));
+    strPort.ReleaseBuffer();
+    m_settings.m_strPort = strPort;
+    EnableSettings(true);
+}
+
+void CWedgeDlg::OnPortEdited()
+{
+    UpdateData(TRUE);
+    EnableSettings(true);
+}
+
+// A list whose setting a policy fixes stays disabled; the line's lists are
+// disabled while the port is a network port, their values kept.
 void CWedgeDlg::EnableSettings(bool bEnable)
 {
     const struct { CString PortSettings::*pstr; int nID; } kLists[] = {
@@ -246,6 +311,8 @@ void CWedgeDlg::EnableSettings(bool bEnable)
         { &PortSettings::m_strStopBits, IDC_COMBO_STOPBITS }, { &PortSettings::m_strFlowControl, IDC_COMBO_FLOWCONTROL },
     };
     std::vector<CString PortSettings::*> fixed = PortSettingsFixedByPolicy();
+    bool bNet = IsNetworkPort(m_settings.m_strPort);
     for (const auto& list : kLists)
-        ::EnableWindow(GetDlgItem(list.nID), bEnable && std::find(fixed.begin(), fixed.end(), list.pstr) == fixed.end());
+        ::EnableWindow(GetDlgItem(list.nID), bEnable && std::find(fixed.begin(), fixed.end(), list.pstr) == fixed.end() &&
+                                                 (list.nID == IDC_COMBO_PORT || !bNet));
 }

@@ -2,9 +2,11 @@
 #include "../ask/DeviceAsker.h"
 #include "../fw/MessageBox.h"
 #include "../log/ScanLog.h"
+#include "../net/NetRules.h"
 #include "../res/resource.h"
 #include "../rules/DevicePresets.h"
 #include "../rules/ScanRules.h"
+#include "../serial/CommPort.h"
 #include "../settings/Settings.h"
 #include "../web/WebRules.h"
 #include <commctrl.h>
@@ -40,6 +42,7 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strSkipRepeats, IDC_CHECK_SKIPREPEATS },
     { &RuleSettings::m_strKeyDelay, IDC_EDIT_KEYDELAY },
     { &RuleSettings::m_strAtOnce, IDC_CHECK_ATONCE },
+    { &RuleSettings::m_strQuietMs, IDC_EDIT_QUIETMS },
     { &RuleSettings::m_strTypeBy, IDC_COMBO_TYPEBY },
     { &RuleSettings::m_strOutput, IDC_EDIT_OUTPUT },
     { &RuleSettings::m_strReplace, IDC_EDIT_REPLACE },
@@ -58,6 +61,7 @@ static const struct { CString RuleSettings::*pstr; int nID; } kRuleControls[] = 
     { &RuleSettings::m_strRaiseDTR, IDC_CHECK_DTR },
     { &RuleSettings::m_strRaiseRTS, IDC_CHECK_RTS },
     { &RuleSettings::m_strHandshake, IDC_COMBO_HANDSHAKE },
+    { &RuleSettings::m_strAllowedSenders, IDC_EDIT_SENDERS },
 };
 
 // The pages, in the order of their tabs: a page is the controls whose ids
@@ -102,6 +106,8 @@ void CScanRulesDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_CHECK_SKIPREPEATS, m_settings.m_strSkipRepeats);
     DDX_Text(pDX, IDC_EDIT_KEYDELAY, m_settings.m_strKeyDelay);
     DDX_Check(pDX, IDC_CHECK_ATONCE, m_settings.m_strAtOnce);
+    DDX_Text(pDX, IDC_EDIT_QUIETMS, m_settings.m_strQuietMs);
+    DDX_Text(pDX, IDC_EDIT_SENDERS, m_settings.m_strAllowedSenders);
     DDX_CBString(pDX, IDC_COMBO_TYPEBY, m_settings.m_strTypeBy);
     DDX_Text(pDX, IDC_EDIT_TARGET, m_settings.m_strTarget);
     DDX_Check(pDX, IDC_CHECK_ACTIVATE, m_settings.m_strActivate);
@@ -264,6 +270,13 @@ void CScanRulesDlg::OnOK()
     CString strWebFault = WebSettingsFault(m_settings.m_strWebPort, m_settings.m_strWebOrigins);
     if (!strWebFault.IsEmpty())
         AddReason(strReasons, "", strWebFault);
+    DWORD dwQuietMs = 0;
+    if (!ParseScanQuiet(m_settings.m_strQuietMs, dwQuietMs))
+        AddReason(strReasons, "Scan quiet: ", kScanQuietFault);
+    std::vector<SenderNet> senders;
+    CString strSendersFault;
+    if (!ParseAllowedSenders(m_settings.m_strAllowedSenders, senders, strSendersFault))
+        AddReason(strReasons, "", strSendersFault);
     CString strCommandsOff = CDeviceAsker::Check(m_settings);
     if (!strCommandsOff.IsEmpty())
         AddReason(strReasons, "", strCommandsOff);

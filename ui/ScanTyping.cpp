@@ -13,6 +13,9 @@
 void CWedgeDlg::TakeRules(LPCSTR pszWhenFaulty, const CString& strOthersOff)
 {
     CString strReasons = m_typer.TakeRules(m_ruleSettings);
+    DWORD dwQuietMs = 0;
+    if (!ParseScanQuiet(m_ruleSettings.m_strQuietMs, dwQuietMs))
+        AddReason(strReasons, "Scan quiet: ", kScanQuietFault);
     m_target.Take(m_ruleSettings.m_strTarget, m_ruleSettings.m_strActivate == "1");
     char chSeparator = ',';
     if (!LogSeparator(m_ruleSettings.m_strLogSeparator, chSeparator))

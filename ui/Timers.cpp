@@ -69,6 +69,9 @@ void CWedgeDlg::StartReading()
     // What the thread read before this restart is typed, not dropped.
     for (const std::wstring& scan : m_reader.Stop())
         TakeScan(scan);
+    DWORD dwQuietMs = 20;   // a stored text that does not hold is told by TakeRules
+    ParseScanQuiet(m_ruleSettings.m_strQuietMs, dwQuietMs);
+    m_port.SetScanQuiet(dwQuietMs);
     if (m_ruleSettings.m_strAtOnce == "1" && m_port.IsOpen())
         m_reader.Start(m_port, m_hWnd, WM_LINEREAD);
 }

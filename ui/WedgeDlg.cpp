@@ -15,6 +15,8 @@ const AFX_MSGMAP_ENTRY CWedgeDlg::messageEntries[] = {
     MsgEntry(WM_TIMER, &CWedgeDlg::OnTimer),
     MsgEntry(WM_QUERYDRAGICON, &CWedgeDlg::OnQueryDragIcon),
     CommandEntry(IDC_BTN_OPENCLOSE, &CWedgeDlg::OnOpenClosePort, BN_CLICKED),
+    CommandEntry(IDC_COMBO_PORT, &CWedgeDlg::OnPortChosen, CBN_SELCHANGE),
+    CommandEntry(IDC_COMBO_PORT, &CWedgeDlg::OnPortEdited, CBN_EDITCHANGE),
     MsgEntry(WM_TRAYNOTIFY, &CWedgeDlg::OnTrayNotify),
     RegisteredMsgEntry(&WM_TASKBARCREATED, &CWedgeDlg::OnTaskbarCreated),
     CommandEntry(ID_TRAY_RESTORE, &CWedgeDlg::OnRestore),

@@ -116,8 +116,13 @@ private:
     void OpenPortAsAtStart();
     // At start, a port that cannot be opened is waited for instead of refused.
     void OpenPortFromSettings(bool bAtStart = false);
+    // A COM port or a network port by the settings; false where it was refused.
+    bool OpenComPort(bool bAtStart, CString& strOff, PortState& state);
+    bool OpenNetPort(bool bAtStart, CString& strOff, PortState& state);
     void ClosePort();
     void EnableSettings(bool bEnable);
+    void OnPortChosen();
+    void OnPortEdited();
     void ShowPortState(PortState state);
     void LosePort();
     void FindLostPort();
