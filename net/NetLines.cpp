@@ -15,11 +15,30 @@ const DWORD kConnectMs = 3000;      // how long Open Port waits for a device ser
 const DWORD kLongestRetryMs = 30000;
 const size_t kMostConnections = 8;
 
+// The system's text for a socket's error, with its number; where the system
+// has none (Wine has none for Winsock's), what the usual ones mean here.
 CString ErrorText(int nError)
 {
+    static const struct { int nError; LPCSTR pszText; } kTexts[] = {
+        { WSAEADDRINUSE, "Another program uses this port." },
+        { WSAEADDRNOTAVAIL, "The address is not one of this PC's." },
+        { WSAEACCES, "Windows does not let this program use the port." },
+        { WSAECONNREFUSED, "Nothing at that address takes connections on this port." },
+        { WSAETIMEDOUT, "Nothing at that address answered." },
+        { WSAEHOSTUNREACH, "That address cannot be reached from this PC." },
+        { WSAENETUNREACH, "That network cannot be reached from this PC." },
+        { WSAHOST_NOT_FOUND, "No such host is known." },
+        { WSATRY_AGAIN, "The name could not be looked up now." },
+        { WSANO_DATA, "The name has no address." },
+    };
     CString strText = SystemErrorText((DWORD)nError);
-    if (strText.IsEmpty())
-        strText.Format("Error %d.", nError);
+    for (const auto& entry : kTexts) {
+        if (strText.IsEmpty() && entry.nError == nError)
+            strText = entry.pszText;
+    }
+    CString strNumber;
+    strNumber.Format(strText.IsEmpty() ? "Error %d." : " (%d)", nError);
+    strText += strNumber;
     return strText;
 }
 
@@ -279,16 +298,10 @@ public:
         CString strWhy;
         if (m_found.empty())   // the name did not resolve at the open
             m_found = Resolve(m_address, SOCK_STREAM, strWhy);
-        for (const Address& address : m_found) {
-            int nError = Connect(address);
-            if (nError == 0)
-                return TRUE;
-            if (nError == WSAEWOULDBLOCK) {
-                m_bConnecting = true;
-                return FALSE;
-            }
-        }
-        return FALSE;
+        if (m_found.empty())
+            return FALSE;
+        // A name's addresses are tried in turn (::1, then 127.0.0.1).
+        return Connect(m_found[m_nTry++ % m_found.size()]) == 0;
     }
 
 private:
@@ -336,6 +349,7 @@ private:
     CSocket m_socket;
     bool m_bConnecting = false;
     bool m_bLost = false;
+    size_t m_nTry = 0;   // the address the next try connects to
     DWORD m_dwRetryMs = 1000;
     ULONGLONG m_nextTry = 0;
 };
@@ -354,25 +368,29 @@ public:
             return 0;
         if (m_nCurrent < 0 && m_bMidScan)
             return 0;   // the device of the scan under way went: the scan ends there
-        if (m_nCurrent < 0) {
+        // The devices that connected are looked at again at once: they may
+        // have sent already.
+        for (int nPass = 0; nPass < 2 && m_nCurrent < 0; nPass++) {
             fd_set ready;
             FD_ZERO(&ready);
             FD_SET(m_listen.Get(), &ready);
             for (const CSocket& s : m_connections)
                 FD_SET(s.Get(), &ready);
-            timeval wait = { (long)(dwWaitMs / 1000), (long)(dwWaitMs % 1000 * 1000) };
+            DWORD dwMs = nPass == 0 ? dwWaitMs : 0;
+            timeval wait = { (long)(dwMs / 1000), (long)(dwMs % 1000 * 1000) };
             if (::select(0, &ready, NULL, NULL, &wait) <= 0)
                 return 0;
-            if (FD_ISSET(m_listen.Get(), &ready))
-                Accept();
             for (size_t i = 0; i < m_connections.size() && m_nCurrent < 0; i++) {
                 size_t n = (m_nNext + i) % m_connections.size();
                 if (FD_ISSET(m_connections[n].Get(), &ready))
                     m_nCurrent = (int)n;
             }
-            if (m_nCurrent < 0)
-                return 0;
-        } else if (!WaitFor(m_connections[m_nCurrent].Get(), dwWaitMs))
+            if (FD_ISSET(m_listen.Get(), &ready))
+                Accept();
+        }
+        if (m_nCurrent < 0)
+            return 0;
+        if (!WaitFor(m_connections[m_nCurrent].Get(), dwWaitMs))
             return 0;
         int n = ::recv(m_connections[m_nCurrent].Get(), pBuffer, (int)nCount, 0);
         if (n > 0) {
@@ -422,19 +440,22 @@ public:
     }
 
 private:
+    // Takes every device waiting to connect.
     void Accept()
     {
-        sockaddr_storage from = {};
-        int nSize = sizeof from;
-        CSocket s(::accept(m_listen.Get(), (sockaddr*)&from, &nSize));
-        if (!s.IsValid())
-            return;
-        bool bRoom = m_connections.size() < kMostConnections;
-        if (!TakesSender((const sockaddr*)&from, bRoom ? NULL : " found 8 devices connected already."))
-            return;
-        u_long nNonBlocking = 1;
-        ::ioctlsocket(s.Get(), FIONBIO, &nNonBlocking);
-        m_connections.push_back(std::move(s));
+        for (;;) {
+            sockaddr_storage from = {};
+            int nSize = sizeof from;
+            CSocket s(::accept(m_listen.Get(), (sockaddr*)&from, &nSize));
+            if (!s.IsValid())
+                return;
+            bool bRoom = m_connections.size() < kMostConnections;
+            if (!TakesSender((const sockaddr*)&from, bRoom ? NULL : " found 8 devices connected already."))
+                continue;
+            u_long nNonBlocking = 1;
+            ::ioctlsocket(s.Get(), FIONBIO, &nNonBlocking);
+            m_connections.push_back(std::move(s));
+        }
     }
 
     CSocket m_listen;
