@@ -6,16 +6,11 @@ loopback. Arguments: the program, the example page's folder."""
 import asyncio, functools, http.server, json, os, socket, subprocess, sys, tempfile, threading, time, unittest
 import urllib.request
 import websockets
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from wine_program import free_port, regedit, start, stop, take_wine_env, wait_until
 
 PROGRAM, PAGES = sys.argv.pop(1), sys.argv.pop(1)
-HERE = os.path.dirname(os.path.abspath(__file__))
-KEY = r"HKEY_CURRENT_USER\Software\Vimo Technologies\VimoBrindleQV\Profiles\WebPages"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+PROFILE = "WebPages"
 
 
 def vline(request):
@@ -24,24 +19,11 @@ def vline(request):
         return s.makefile().readline().strip()
 
 
-def wait_until(done, seconds=10):
-    end = time.time() + seconds
-    while not done() and time.time() < end:
-        time.sleep(0.1)
-    return done()
-
-
 def asked():
     """What the program sent the device since the last look, up to a line end."""
     sent = bytearray()
     wait_until(lambda: sent.extend(bytes.fromhex(vline("READFAR COM2")[3:])) or sent.endswith(b"\r"), 5)
     return bytes(sent)
-
-
-def regedit(text):
-    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False) as reg:
-        reg.write("REGEDIT4\n\n[-%s]\n\n%s" % (KEY, text))
-    subprocess.run([os.path.join(HERE, "wine-run.sh"), "regedit", "/s", reg.name], check=True, capture_output=True)
 
 
 def serve_pages():
@@ -55,15 +37,13 @@ def serve_pages():
 class WebFeed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        for line in open(os.path.join(os.environ["WEDGE_WINE_DIR"], "env")).read().replace("export ", "").split():
-            os.environ.__setitem__(*line.split("=", 1))
+        take_wine_env()
         cls.port, cls.allowed, cls.foreign = free_port(), serve_pages(), serve_pages()
         cls.uri = "ws://127.0.0.1:%d/" % cls.port
-        regedit('[%s]\n"COMMPORT"="COM 2"\n"LogOnly"="1"\n"ScanPattern"="(.+)"\n"ScanAtOnce"="1"\n'
-                '"RequestCommand"="W\\\\r"\n"WebPort"="%d"\n"WebOrigins"="%s"\n' % (KEY, cls.port, cls.allowed))
+        regedit(PROFILE, {"COMMPORT": "COM 2", "LogOnly": "1", "ScanPattern": "(.+)", "ScanAtOnce": "1",
+                          "RequestCommand": "W\\r", "WebPort": str(cls.port), "WebOrigins": cls.allowed})
         vline("READFAR COM2")
-        cls.program = subprocess.Popen([os.path.join(HERE, "wine-run.sh"), PROGRAM, "/profile", "WebPages", "/open"],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.program = start(PROGRAM, PROFILE)
         assert wait_until(lambda: socket.socket().connect_ex(("127.0.0.1", cls.port)) == 0, 30), "no feed"
 
         async def port_open():   # the feed serves from the start, before /open opens the port
@@ -74,9 +54,8 @@ class WebFeed(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.program.kill()
-        cls.program.wait()
-        regedit("")
+        stop(cls.program)
+        regedit(PROFILE, None)
 
     def test_a_page_gets_every_value_logged_only_while_a_stalled_one_holds_nothing_up(self):
         async def run():
