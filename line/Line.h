@@ -7,10 +7,10 @@
 class CLine {
 public:
     virtual ~CLine() = default;
-    // Takes what has arrived, at most nCount bytes. With bFirstByte the read
-    // waits up to dwWaitMs for a first byte; else it waits up to dwWaitMs
-    // for more of a scan under way. 0 when nothing came.
-    virtual DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool bFirstByte) = 0;
+    // Takes what has arrived, at most nCount bytes, waiting up to dwWaitMs
+    // for the first; a line that delivers bytes as they come may wait on
+    // until they pause for dwPauseMs. 0 when nothing came.
+    virtual DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs) = 0;
     // Sends what the line takes without holding the caller for long; false
     // with the system's error when the line refused.
     virtual bool WriteSome(const char* pBytes, DWORD nCount, DWORD& dwWritten, DWORD& dwError) = 0;
@@ -26,3 +26,17 @@ public:
     // turn to the next one, whose bytes then never mix with the last one's.
     virtual void ScanEnded() {}
 };
+
+// Milliseconds on a clock finer than the tick count, whose steps are 16 ms
+// on Windows: the quiet that ends a scan may be 5 ms.
+inline double LineClockMs()
+{
+    static const double kTicksPerMs = [] {
+        LARGE_INTEGER frequency;
+        ::QueryPerformanceFrequency(&frequency);
+        return frequency.QuadPart / 1000.0;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart / kTicksPerMs;
+}

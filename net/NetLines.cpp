@@ -166,6 +166,25 @@ public:
     }
 
 protected:
+    // Reads on after the first bytes until they pause for dwPauseMs, the
+    // wait is over or the buffer full, as a COM port's read does: the scan
+    // may then end at once. readOnce(pBuffer, nCount, dwWaitMs) reads once.
+    template <class F>
+    static DWORD ReadUntilPause(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs, F readOnce)
+    {
+        double end = LineClockMs() + dwWaitMs;
+        DWORD nRead = readOnce(pBuffer, nCount, dwWaitMs);
+        while (nRead != 0 && nRead < nCount && dwPauseMs < dwWaitMs) {
+            double left = end - LineClockMs();
+            if (left <= 0)
+                break;
+            DWORD nMore = readOnce(pBuffer + nRead, nCount - nRead, std::min(dwPauseMs, (DWORD)left));
+            if (nMore == 0)
+                break;
+            nRead += nMore;
+        }
+        return nRead;
+    }
     // A sender may send only where it is allowed; the first refusal of each
     // address goes to the event log, and every refusal is counted there at
     // the close.
@@ -251,15 +270,17 @@ public:
         m_nextTry = ::GetTickCount64() + m_dwRetryMs;
         return false;
     }
-    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool) override
+    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs) override
     {
-        if (!m_socket.IsValid() || m_bLost || !WaitFor(m_socket.Get(), dwWaitMs))
-            return 0;
-        int n = ::recv(m_socket.Get(), pBuffer, (int)nCount, 0);
-        if (n > 0)
-            return (DWORD)n;
-        m_bLost = n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK;   // the far end closed, or the network failed
-        return 0;
+        return ReadUntilPause(pBuffer, nCount, dwWaitMs, dwPauseMs, [this](char* p, DWORD n, DWORD dwMs) {
+            if (!m_socket.IsValid() || m_bLost || !WaitFor(m_socket.Get(), dwMs))
+                return 0ul;
+            int nRead = ::recv(m_socket.Get(), p, (int)n, 0);
+            if (nRead > 0)
+                return (DWORD)nRead;
+            m_bLost = nRead == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK;   // the far end closed, or the network failed
+            return 0ul;
+        });
     }
     bool WriteSome(const char* pBytes, DWORD nCount, DWORD& dwWritten, DWORD& dwError) override
     {
@@ -362,46 +383,24 @@ public:
     using CNetLineBase::CNetLineBase;
 
     bool Open(CString& strWhy) override { return Bind(SOCK_STREAM, m_listen, strWhy); }
-    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool) override
+    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs) override
     {
-        if (!m_listen.IsValid())
+        if (!m_listen.IsValid() || !FindSender(dwWaitMs))
             return 0;
-        if (m_nCurrent < 0 && m_bMidScan)
-            return 0;   // the device of the scan under way went: the scan ends there
-        // The devices that connected are looked at again at once: they may
-        // have sent already.
-        for (int nPass = 0; nPass < 2 && m_nCurrent < 0; nPass++) {
-            fd_set ready;
-            FD_ZERO(&ready);
-            FD_SET(m_listen.Get(), &ready);
-            for (const CSocket& s : m_connections)
-                FD_SET(s.Get(), &ready);
-            DWORD dwMs = nPass == 0 ? dwWaitMs : 0;
-            timeval wait = { (long)(dwMs / 1000), (long)(dwMs % 1000 * 1000) };
-            if (::select(0, &ready, NULL, NULL, &wait) <= 0)
-                return 0;
-            for (size_t i = 0; i < m_connections.size() && m_nCurrent < 0; i++) {
-                size_t n = (m_nNext + i) % m_connections.size();
-                if (FD_ISSET(m_connections[n].Get(), &ready))
-                    m_nCurrent = (int)n;
+        return ReadUntilPause(pBuffer, nCount, dwWaitMs, dwPauseMs, [this](char* p, DWORD n, DWORD dwMs) {
+            if (m_nCurrent < 0 || !WaitFor(m_connections[m_nCurrent].Get(), dwMs))
+                return 0ul;
+            int nRead = ::recv(m_connections[m_nCurrent].Get(), p, (int)n, 0);
+            if (nRead > 0) {
+                m_bMidScan = true;
+                return (DWORD)nRead;
             }
-            if (FD_ISSET(m_listen.Get(), &ready))
-                Accept();
-        }
-        if (m_nCurrent < 0)
-            return 0;
-        if (!WaitFor(m_connections[m_nCurrent].Get(), dwWaitMs))
-            return 0;
-        int n = ::recv(m_connections[m_nCurrent].Get(), pBuffer, (int)nCount, 0);
-        if (n > 0) {
-            m_bMidScan = true;
-            return (DWORD)n;
-        }
-        if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) {   // the device went; the port stays open
-            m_connections.erase(m_connections.begin() + m_nCurrent);
-            m_nCurrent = -1;
-        }
-        return 0;
+            if (nRead == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) {   // the device went; the port stays open
+                m_connections.erase(m_connections.begin() + m_nCurrent);
+                m_nCurrent = -1;
+            }
+            return 0ul;
+        });
     }
     void ScanEnded() override
     {
@@ -440,6 +439,34 @@ public:
     }
 
 private:
+    // The device a scan is read from: the one under way, or the next to have
+    // sent, waiting up to dwWaitMs; false when there is none.
+    bool FindSender(DWORD dwWaitMs)
+    {
+        if (m_nCurrent < 0 && m_bMidScan)
+            return false;   // the device of the scan under way went: the scan ends there
+        // The devices that connected are looked at again at once: they may
+        // have sent already.
+        for (int nPass = 0; nPass < 2 && m_nCurrent < 0; nPass++) {
+            fd_set ready;
+            FD_ZERO(&ready);
+            FD_SET(m_listen.Get(), &ready);
+            for (const CSocket& s : m_connections)
+                FD_SET(s.Get(), &ready);
+            DWORD dwMs = nPass == 0 ? dwWaitMs : 0;
+            timeval wait = { (long)(dwMs / 1000), (long)(dwMs % 1000 * 1000) };
+            if (::select(0, &ready, NULL, NULL, &wait) <= 0)
+                return false;
+            for (size_t i = 0; i < m_connections.size() && m_nCurrent < 0; i++) {
+                size_t n = (m_nNext + i) % m_connections.size();
+                if (FD_ISSET(m_connections[n].Get(), &ready))
+                    m_nCurrent = (int)n;
+            }
+            if (FD_ISSET(m_listen.Get(), &ready))
+                Accept();
+        }
+        return m_nCurrent >= 0;
+    }
     // Takes every device waiting to connect.
     void Accept()
     {
@@ -482,12 +509,17 @@ public:
         ::WSAIoctl(m_socket.Get(), SIO_UDP_CONNRESET, &bReport, sizeof bReport, NULL, 0, &dwReturned, NULL, NULL);
         return true;
     }
-    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool) override
+    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs) override
     {
-        ULONGLONG end = ::GetTickCount64() + dwWaitMs;
+        return ReadUntilPause(pBuffer, nCount, dwWaitMs, dwPauseMs,
+                              [this](char* p, DWORD n, DWORD dwMs) { return ReadDatagrams(p, n, dwMs); });
+    }
+    DWORD ReadDatagrams(char* pBuffer, DWORD nCount, DWORD dwWaitMs)
+    {
+        double end = LineClockMs() + dwWaitMs;
         while (m_pending.empty() && m_socket.IsValid()) {
-            ULONGLONG now = ::GetTickCount64();
-            if (!WaitFor(m_socket.Get(), now < end ? (DWORD)(end - now) : 0))
+            double left = end - LineClockMs();
+            if (!WaitFor(m_socket.Get(), left > 0 ? (DWORD)left : 0))
                 return 0;
             sockaddr_storage from = {};
             int nSize = sizeof from;

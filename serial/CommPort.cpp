@@ -205,9 +205,9 @@ BOOL CCommPort::ReopenWith(DWORD dwAccess)
     return OpenLine(line.strPort, line.dwBaudRate, line.byByteSize, line.byParity, line.byStopBits, dwAccess) == NULL;
 }
 
-DWORD CCommPort::ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool bFirstByte)
+DWORD CCommPort::ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs)
 {
-    DWORD dwInterval = bFirstByte ? (dwWaitMs < 10 ? dwWaitMs : 10) : 0;
+    DWORD dwInterval = dwPauseMs < dwWaitMs ? dwPauseMs : 0;
     if ((m_timeouts.ReadIntervalTimeout != dwInterval || m_timeouts.ReadTotalTimeoutConstant != dwWaitMs) &&
         !SetTimeouts(dwInterval, dwWaitMs))
         return 0;
@@ -388,8 +388,9 @@ DWORD CBufferedCommPort::ReadMore(DWORD dwWaitMs)
 {
     char area[kScanBytes];
     DWORD dwRoom = kScanBytes - m_strRxBuffer.GetLength();
-    bool bFirstByte = dwWaitMs != 0;
-    DWORD n = Line().ReadSome(area, dwRoom, bFirstByte ? dwWaitMs : m_dwQuietReadMs, bFirstByte);
+    // Waiting for a first byte, a read ends once the bytes that came pause
+    // for a quiet read's time; gathering, each read waits that long at most.
+    DWORD n = Line().ReadSome(area, dwRoom, dwWaitMs != 0 ? dwWaitMs : m_dwQuietReadMs, m_dwQuietReadMs);
     if (n != 0 && m_pReadSink != NULL)
         m_pReadSink->BytesRead(area, n);
     // A NUL cannot stand in the text; drop it alone and keep what follows.
@@ -445,8 +446,15 @@ ReadResult CBufferedCommPort::ReadAvailable(std::wstring& scan, UINT nCodePage, 
         // The first bytes of a character that waits wait for the next scan
         // as long as an idle line waits for a first byte.
         bool bIdle = m_strRxBuffer.GetLength() == m_nWaited;
-        DWORD n = ReadMore(bIdle ? dwWaitMs : 0);
-        m_nQuietReads = n == 0 ? m_nQuietReads + 1 : 0;
+        DWORD dwWait = bIdle ? dwWaitMs : 0;
+        double start = LineClockMs();
+        DWORD n = ReadMore(dwWait);
+        // A wait for a first byte that ended before its time, short of a
+        // full read, ended on the line's pause: the line has been quiet for
+        // a quiet read already.
+        bool bPaused = dwWait > m_dwQuietReadMs && n != 0 && n < (DWORD)kStreamBytes &&
+                       LineClockMs() - start + 1 < dwWait;
+        m_nQuietReads = n == 0 ? m_nQuietReads + 1 : bPaused ? 1 : 0;
         if (m_strRxBuffer.IsEmpty()) {   // nothing gathered: an idle line
             m_nQuietReads = 0;
             return IsLost() ? READ_LOST : READ_IDLE;

@@ -38,10 +38,9 @@ public:
                       BYTE byStopBits, DWORD dwDesiredAccess);
     ~CCommPort() override;
 
-    // Waiting for a first byte, a read ends once the bytes that came pause
-    // for 10 ms (or dwWaitMs, where shorter); a read of a scan under way
-    // waits dwWaitMs at most. A read takes all the driver holds.
-    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, bool bFirstByte) override;
+    // A read ends once the bytes that came pause for dwPauseMs, or at
+    // dwWaitMs; it takes all the driver holds.
+    DWORD ReadSome(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs) override;
     // Gives up after 10 ms, so that it holds nobody: what is left is then
     // ERROR_TIMEOUT's.
     bool WriteSome(const char* pBytes, DWORD nCount, DWORD& dwWritten, DWORD& dwError) override;

@@ -17,6 +17,7 @@
 #include <windows.h>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -183,11 +184,18 @@ LONG LongestPause(const std::vector<KeySink::Event>& events)
     return pause;
 }
 
+// How a scan reaches the program: the virtual line COM1, or a device's socket.
+using SendScan = std::function<void(const std::string&)>;
+void SendOnCom1(const std::string& scan)
+{
+    VirtualLine::Send("COM1", scan);
+}
+
 // Sends the scan and notes the ms until its last key came, if it came whole.
-void TimeScan(KeySink& sink, const std::string& scan, std::vector<double>& ms)
+void TimeScan(KeySink& sink, const std::string& scan, std::vector<double>& ms, const SendScan& send = SendOnCom1)
 {
     sink.text.clear();
-    VirtualLine::Send("COM1", scan);
+    send(scan);
     double sent = Now();
     if (sink.WaitForChars(scan.size(), 5000))
         ms.push_back(Now() - sent);
@@ -213,7 +221,7 @@ void PrintLatency(const char* pszWhat, const std::vector<double>& ms, int nScans
 
 // With pOther, that window is brought to front before each scan, so that the
 // program brings the sink, its target, back for each.
-void Latency(KeySink& sink, int nScans, KeySink* pOther = nullptr)
+std::vector<double> Latency(KeySink& sink, int nScans, KeySink* pOther = nullptr, const SendScan& send = SendOnCom1)
 {
     const std::string scan = "4006381333931\r";   // EAN-13 and CR: 14 keys
     std::vector<double> ms;
@@ -223,9 +231,10 @@ void Latency(KeySink& sink, int nScans, KeySink* pOther = nullptr)
         Sleep(50 + rand() % 300);
         if (pOther)
             pOther->Activate();
-        TimeScan(sink, scan, ms);
+        TimeScan(sink, scan, ms, send);
     }
     PrintLatency("latency", ms, nScans, scan.size());
+    return ms;
 }
 
 // A balance that speaks only when asked, every 300 ms: its reply comes as
@@ -386,15 +395,23 @@ void TwoDevices(bool bAtOnce, int nSeconds)
 // The bare window that is the floor of the idle cost, on a line of its own.
 const char kFloorName[] = "wedge_floor.exe";
 
-bool StartFloor(PROCESS_INFORMATION& pi)
+bool StartFloor(PROCESS_INFORMATION& pi, const char* pszArguments = "COM2")
 {
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string cmd = path;
-    cmd = "\"" + cmd.erase(cmd.find_last_of('\\') + 1) + kFloorName + "\" COM2";
+    cmd = "\"" + cmd.erase(cmd.find_last_of('\\') + 1) + kFloorName + "\" " + pszArguments;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi) != FALSE;
+}
+
+void EndFloor(PROCESS_INFORMATION& floor)
+{
+    PostThreadMessageA(floor.dwThreadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(floor.hProcess, 5000);
+    CloseHandle(floor.hThread);
+    CloseHandle(floor.hProcess);
 }
 
 void IdleCpu(Program& p, KeySink& sink, int nSeconds)
@@ -408,10 +425,7 @@ void IdleCpu(Program& p, KeySink& sink, int nSeconds)
     double before = p.CpuMs(), floorBefore = UnixCpuMs(kFloorName);
     sink.Pump(nSeconds * 1000);
     double used = p.CpuMs() - before, floorUsed = UnixCpuMs(kFloorName) - floorBefore;
-    PostThreadMessageA(floor.dwThreadId, WM_QUIT, 0, 0);
-    WaitForSingleObject(floor.hProcess, 5000);
-    CloseHandle(floor.hThread);
-    CloseHandle(floor.hProcess);
+    EndFloor(floor);
     if (before < 0 || floorBefore < 0) {
         printf("  idle processor time: no Unix process found for the program or the floor\n");
         return;
@@ -649,6 +663,92 @@ void Measure(bool bAtOnce, int nScans, int nIdleSeconds, bool bLatencyOnly)
     }
 }
 
+// The platform's floor beside the program: a bare reader that types each
+// scan in one SendInput the moment its CR arrives, then ScanAtOnce with the
+// scan quiet at 20 ms and at 5 ms, each median against the floor's.
+void AgainstFloor(int nScans)
+{
+    printf("latency against the platform's floor (ScanAtOnce on):\n");
+    EmptyLine();
+    std::vector<double> floorMs;
+    {
+        KeySink sink;
+        PROCESS_INFORMATION floor = {};
+        if (!StartFloor(floor, "latency COM1")) {
+            printf("  cannot start %s\n", kFloorName);
+            return;
+        }
+        sink.Activate();
+        sink.Pump(1000);
+        printf("  the floor:\n");
+        floorMs = Latency(sink, nScans);
+        EndFloor(floor);
+    }
+    for (const char* pszQuiet : { "20", "5" }) {
+        try {
+            Session s(true, { { "ScanQuietMs", pszQuiet } });
+            printf("  the program, ScanQuietMs %s:\n", pszQuiet);
+            std::vector<double> ms = Latency(s.sink, nScans);
+            if (!ms.empty() && !floorMs.empty())
+                printf("    median %.1f times the floor's\n", Percentile(ms, 50) / Percentile(floorMs, 50));
+        } catch (const std::exception& e) {
+            printf("  ScanQuietMs %s: not measured: %s\n", pszQuiet, e.what());
+        }
+    }
+}
+
+// A device on TCP: the program connects to this process as to a device
+// server, at tcp://localhost:PORT.
+struct TcpDevice {
+    asio::io_context io;
+    tcp::acceptor acceptor { io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0) };
+    tcp::socket socket { io };
+    std::string Port() { return "tcp://localhost:" + std::to_string(acceptor.local_endpoint().port()); }
+    void Send(const std::string& bytes) { asio::write(socket, asio::buffer(bytes)); }
+};
+
+// Latency in both modes, and a stream of 30-byte lines at 115200 baud's pace
+// (11,520 bytes a second) with ScanAtOnce: the characters typed a second and
+// the bytes lost. The same scans as on COM1, for comparison.
+void NetDevice(int nScans, int nSeconds)
+{
+    printf("a device on TCP (tcp://localhost:PORT), scan quiet 5 ms:\n");
+    for (bool bAtOnce : { false, true }) {
+        try {
+            TcpDevice device;
+            Session s(bAtOnce, { { "COMMPORT", device.Port().c_str() }, { "ScanQuietMs", "5" } });
+            device.acceptor.accept(device.socket);
+            device.socket.set_option(tcp::no_delay(true));
+            printf("  %s:\n", bAtOnce ? "ScanAtOnce on" : "the poll");
+            Latency(s.sink, nScans, nullptr, [&](const std::string& scan) { device.Send(scan); });
+            if (!bAtOnce)
+                continue;
+            std::string stream = VirtualLine::Burst((size_t)(nSeconds * 1000 / kMsPerByte115200 + 0.5));
+            for (size_t i = 29; i < stream.size(); i += 30)
+                stream[i] = '\r';
+            s.sink.text.clear();
+            double start = Now();
+            std::thread sender([&] {
+                for (size_t i = 0; i < stream.size(); i += 115) {   // 10 ms of the line's bytes at a time
+                    device.Send(stream.substr(i, 115));
+                    double due = start + (i + 115) * kMsPerByte115200;
+                    while (Now() < due)
+                        Sleep(1);
+                }
+            });
+            Settle(s.sink, stream.size(), 1000, GetTickCount() + nSeconds * 4000);
+            sender.join();
+            double ms = Now() - start;
+            printf("  a stream of %u bytes at 115200 baud's pace, ScanAtOnce on:\n"
+                   "    %.0f characters/s typed, bytes lost %u\n",
+                   (unsigned)stream.size(), s.sink.text.size() * 1000.0 / ms,
+                   (unsigned)(stream.size() - InOrder(Wide(stream), s.sink.text)));
+        } catch (const std::exception& e) {
+            printf("  not measured: %s\n", e.what());
+        }
+    }
+}
+
 // With ScanAtOnce, whose latency has no poll in it: latency and the
 // program's processor time a scan without a target and a log, with a log,
 // and with a target brought back to front for every scan.
@@ -738,11 +838,18 @@ int main(int argc, char** argv)
     bool bTargetOnly = argc > 3 && strcmp(argv[3], "target") == 0;
     bool bWebOnly = argc > 3 && strcmp(argv[3], "web") == 0;
     bool bReceivedOnly = argc > 3 && strcmp(argv[3], "received") == 0;
+    bool bNetOnly = argc > 3 && strcmp(argv[3], "net") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
     printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
            "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
+    if (!bTargetOnly && !bWebOnly && !bReceivedOnly)
+        AgainstFloor(nScans);
+    if (bNetOnly || (!bTargetOnly && !bWebOnly && !bReceivedOnly && !bLatencyOnly))
+        NetDevice(nScans, 4);
     for (bool bAtOnce : { false, true }) {
-        if (bWebOnly) {
+        if (bNetOnly) {
+            break;
+        } else if (bWebOnly) {
             printf("%s:\n", bAtOnce ? "ScanAtOnce on" : "the poll");
             WebPages(bAtOnce, nScans);
         } else if (!bTargetOnly && !bReceivedOnly) {
@@ -751,9 +858,9 @@ int main(int argc, char** argv)
     }
     if (bWebOnly)
         WebFeedAdd();
-    if (!bLatencyOnly && !bWebOnly && !bReceivedOnly)
+    if (!bLatencyOnly && !bWebOnly && !bReceivedOnly && !bNetOnly)
         TargetAndLog(nScans);
-    if (!bLatencyOnly && !bTargetOnly && !bWebOnly)
+    if (!bLatencyOnly && !bTargetOnly && !bWebOnly && !bNetOnly)
         ReceivedDataAndPaste(nScans);
     Store::Clear();
     return 0;
