@@ -149,17 +149,14 @@ BOOL OutranksThisProcess(HWND hWnd)
     return !bRead || !IntegrityLevel(::GetCurrentProcess(), dwOurs) || dwTheirs > dwOurs;
 }
 
-// One call for all events of a character, so that no key of the user's, and
-// no other program's input, lands between Shift and the key. Each key carries
-// its scan code on the layout: Remote Desktop, virtual machine consoles, games
-// and browsers go by the scan code, not the key code.
-bool SendCharacter(const std::vector<KeyEvent>& events, HKL hkl)
+// Each key carries its scan code on the layout: Remote Desktop, virtual
+// machine consoles, games and browsers go by the scan code, not the key code.
+void AddInputs(const std::vector<KeyEvent>& events, HKL hkl, std::vector<INPUT>& inputs)
 {
-    INPUT inputs[8] = {};
-    UINT nInputs = 0;
     for (const KeyEvent& event : events) {
-        KEYBDINPUT& ki = inputs[nInputs].ki;
-        inputs[nInputs++].type = INPUT_KEYBOARD;
+        inputs.push_back({});
+        inputs.back().type = INPUT_KEYBOARD;
+        KEYBDINPUT& ki = inputs.back().ki;
         ki.dwFlags = event.bUp ? KEYEVENTF_KEYUP : 0;
         if (event.wch != 0) {
             ki.wScan = event.wch;
@@ -172,7 +169,12 @@ bool SendCharacter(const std::vector<KeyEvent>& events, HKL hkl)
         if (HIBYTE(uScan) == 0xE0 || HIBYTE(uScan) == 0xE1)
             ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     }
-    return nInputs == 0 || g_desktop.pfnSendInput(nInputs, inputs, sizeof(INPUT)) == nInputs;
+}
+
+// How many of the inputs the system took.
+UINT SendInputs(std::vector<INPUT>& inputs)
+{
+    return inputs.empty() ? 0 : g_desktop.pfnSendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
 }
 
 } // namespace
@@ -217,28 +219,35 @@ bool TypeKeys(const std::wstring& text, HWND hOnlyInto, size_t* pnTyped)
     // keyboard input; reading it through that program's thread instead
     // (AttachThreadInput) clears the thread's key state under Wine.
     bool bCapsLock = (::GetKeyState(VK_CAPITAL) & 1) != 0;
+    // One call for the whole text: no key of the user's, and no other
+    // program's input, lands between Shift and its key or between two
+    // characters, and a call's round trip to the system is paid once.
+    std::vector<INPUT> inputs;
+    std::vector<std::pair<size_t, size_t>> ends;   // after each character: the inputs, the code units
     for (size_t i = 0; i < text.size(); i++) {
-        if (hOnlyInto != NULL && i > 0 && g_desktop.pfnGetForegroundWindow() != hOnlyInto)
-            return false;
-        std::vector<KeyEvent> events = TranslateChar(text[i], hkl, bCapsLock);
+        AddInputs(TranslateChar(text[i], hkl, bCapsLock), hkl, inputs);
         // The two halves of a character beyond the first 65536 go together.
-        if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size()) {
-            std::vector<KeyEvent> low = TranslateChar(text[++i], hkl, bCapsLock);
-            events.insert(events.end(), low.begin(), low.end());
-        }
-        if (!SendCharacter(events, hkl))
-            return false;
-        *pnTyped = i + 1;
+        if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size())
+            AddInputs(TranslateChar(text[++i], hkl, bCapsLock), hkl, inputs);
+        ends.push_back({ inputs.size(), i + 1 });
     }
-    return true;
+    UINT nTaken = SendInputs(inputs);
+    for (const auto& end : ends) {
+        if (end.first <= nTaken)
+            *pnTyped = end.second;
+    }
+    return nTaken == inputs.size();
 }
 
 bool PressPaste(HWND hOnlyInto)
 {
     HWND hForeground = WindowTakingKeys(hOnlyInto);
-    return hForeground != NULL &&
-           SendCharacter({ { VK_CONTROL, FALSE, 0 }, { 'V', FALSE, 0 }, { 'V', TRUE, 0 }, { VK_CONTROL, TRUE, 0 } },
-                         FocusLayout(hForeground));
+    if (hForeground == NULL)
+        return false;
+    std::vector<INPUT> inputs;
+    AddInputs({ { VK_CONTROL, FALSE, 0 }, { 'V', FALSE, 0 }, { 'V', TRUE, 0 }, { VK_CONTROL, TRUE, 0 } },
+              FocusLayout(hForeground), inputs);
+    return SendInputs(inputs) == inputs.size();
 }
 
 size_t FirstCharLength(const std::wstring& text)

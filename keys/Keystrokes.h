@@ -36,13 +36,12 @@ struct Desktop {
 extern Desktop g_desktop;
 
 // Types the characters into the foreground window for the layout of the focus
-// window's thread and the Caps Lock state, each character's events in one
-// call; CR, tab, escape and backspace press their keys. False when nothing
-// could take the keys (no foreground window, or one that outranks this
-// program), or when the system took fewer events than it was given: typing
-// stops there. With hOnlyInto, typing stops too before a character when
-// another window than that one is in front. pnTyped, where given, gets how
-// many of the text's code units went out.
+// window's thread and the Caps Lock state, all their events in one call; CR,
+// tab, escape and backspace press their keys. False when nothing could take
+// the keys (no foreground window, or one that outranks this program, or with
+// hOnlyInto another window in front), or when the system took fewer events
+// than it was given. pnTyped, where given, gets how many of the text's code
+// units went out whole.
 bool TypeKeys(const std::wstring& text, HWND hOnlyInto = NULL, size_t* pnTyped = NULL);
 // Presses Ctrl+V in the window in front, where TypeKeys would type: false
 // where no window could take the keys.

@@ -187,15 +187,20 @@ TEST(Typing, EveryKeyCarriesItsScanCodeOnTheLayout)
     EXPECT_EQ(nKeyDowns, 8);   // Shift with A and with +
 }
 
-TEST(Typing, EachCharacterGoesInOneCallAndARefusedCallEndsTheTyping)
+TEST(Typing, TheTextGoesInOneCallAndARefusedCallTypesNothing)
 {
     KeySink sink;
     DesktopStandIn desktop;
-    desktop.nCallsTaken = 2;
-    EXPECT_FALSE(TypeKeys(L"Ab\u00e9cd"));
+    size_t nTyped = 99;
+    EXPECT_TRUE(TypeKeys(L"Ab\u00e9", NULL, &nTyped));
+    EXPECT_TRUE(sink.WaitForChars(3));
+    EXPECT_EQ(nTyped, 3u);
+    desktop.nCallsTaken = 1;
+    EXPECT_FALSE(TypeKeys(L"cd", NULL, &nTyped));
     sink.Pump(200);
-    EXPECT_EQ(sink.text, L"Ab");
-    EXPECT_EQ(desktop.calls, (std::vector<UINT>{ 4, 2, 2 }));
+    EXPECT_EQ(sink.text, L"Ab\u00e9");
+    EXPECT_EQ(nTyped, 0u);
+    EXPECT_EQ(desktop.calls, (std::vector<UINT>{ 8, 4 }));
 }
 
 TEST(Typing, NothingIsTypedWithoutAForegroundWindowOrIntoOneThatOutranksTheProgram)
