@@ -147,10 +147,15 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
         // Only an item that is the whole text, in any case: a rate typed as
         // "12" is a rate of its own, not the "1200" it begins.
         LRESULT nItem = ::SendMessageA(hWndCtrl, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)(LPCSTR)value);
-        if (nItem != CB_ERR)
-            ::SendMessageA(hWndCtrl, CB_SETCURSEL, (WPARAM)nItem, 0);
-        else
+        // An item chosen and shown already is not chosen again: each choice
+        // sets and repaints the field, which after every scan holds up the
+        // keys' way to the window in front.
+        CString shown;
+        GetText(hWndCtrl, shown);
+        if (nItem == CB_ERR)
             AfxSetWindowText(hWndCtrl, value);
+        else if (::SendMessageA(hWndCtrl, CB_GETCURSEL, 0, 0) != nItem || shown != value)
+            ::SendMessageA(hWndCtrl, CB_SETCURSEL, (WPARAM)nItem, 0);
     }
 }
 

@@ -1,6 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mswsock.h>
+#include <mstcpip.h>
 #include "NetLines.h"
 #include "../events/EventLog.h"
 #include "../fw/MessageBox.h"
@@ -15,9 +16,9 @@ const DWORD kConnectMs = 3000;      // how long Open Port waits for a device ser
 const DWORD kLongestRetryMs = 30000;
 const size_t kMostConnections = 8;
 
-// The system's text for a socket's error, with its number; where the system
-// has none (Wine has none for Winsock's), what the usual ones mean here.
-CString ErrorText(int nError)
+} // namespace
+
+CString SocketErrorText(int nError)
 {
     static const struct { int nError; LPCSTR pszText; } kTexts[] = {
         { WSAEADDRINUSE, "Another program uses this port." },
@@ -30,6 +31,8 @@ CString ErrorText(int nError)
         { WSAHOST_NOT_FOUND, "No such host is known." },
         { WSATRY_AGAIN, "The name could not be looked up now." },
         { WSANO_DATA, "The name has no address." },
+        { WSAENOTCONN, "No device is connected." },
+        { WSAEDESTADDRREQ, "Nothing has sent a datagram yet: there is nobody to answer." },
     };
     CString strText = SystemErrorText((DWORD)nError);
     for (const auto& entry : kTexts) {
@@ -40,6 +43,17 @@ CString ErrorText(int nError)
     strNumber.Format(strText.IsEmpty() ? "Error %d." : " (%d)", nError);
     strText += strNumber;
     return strText;
+}
+
+namespace {
+
+// Dead connections are found without traffic: a device server switched off
+// leaves its connection open, and so would never be shown lost.
+void KeepAlive(SOCKET s)
+{
+    tcp_keepalive alive = { 1, 10000, 1000 };   // probes after 10 s of quiet, a second apart
+    DWORD dwReturned = 0;
+    ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &alive, sizeof alive, NULL, 0, &dwReturned, NULL, NULL);
 }
 
 // A socket that closes itself.
@@ -106,7 +120,7 @@ std::vector<Address> Resolve(const NetAddress& address, int nType, CString& strW
     int nError = g_pfnGetAddrInfo(address.host.empty() ? NULL : address.host.c_str(), service.c_str(), &hints, &pFound);
     std::vector<Address> found;
     if (nError != 0) {
-        strWhy = ErrorText(nError);
+        strWhy = SocketErrorText(nError);
         return found;
     }
     for (ADDRINFOA* p = pFound; p != NULL; p = p->ai_next) {
@@ -233,7 +247,7 @@ protected:
             ::setsockopt(socket.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, (const char*)&bExclusive, sizeof bExclusive);
         if (!socket.IsValid() || ::bind(socket.Get(), (const sockaddr*)&local.first, local.second) != 0 ||
             (nType == SOCK_STREAM && ::listen(socket.Get(), SOMAXCONN) != 0)) {
-            strWhy = ErrorText(nError != 0 ? nError : ::WSAGetLastError());
+            strWhy = SocketErrorText(nError != 0 ? nError : ::WSAGetLastError());
             socket.Close();
             return false;
         }
@@ -265,7 +279,7 @@ public:
                 nError = WaitForConnection(kConnectMs);
             if (nError == 0)
                 return true;
-            strWhy = ErrorText(nError);
+            strWhy = SocketErrorText(nError);
         }
         m_nextTry = ::GetTickCount64() + m_dwRetryMs;
         return false;
@@ -336,6 +350,7 @@ private:
         // A scan is a few bytes: each goes at once, not held to fill a packet.
         BOOL bNoDelay = TRUE;
         ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, (const char*)&bNoDelay, sizeof bNoDelay);
+        KeepAlive(m_socket.Get());
         m_bLost = false;
         if (::connect(m_socket.Get(), (const sockaddr*)&address.first, address.second) == 0)
             return Connected();
@@ -481,6 +496,7 @@ private:
                 continue;
             u_long nNonBlocking = 1;
             ::ioctlsocket(s.Get(), FIONBIO, &nNonBlocking);
+            KeepAlive(s.Get());
             m_connections.push_back(std::move(s));
         }
     }

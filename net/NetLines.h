@@ -21,6 +21,10 @@ public:
 std::unique_ptr<CNetLine> MakeNetLine(const NetAddress& address, const std::vector<SenderNet>& senders,
                                       const CString& strPort);
 
+// The system's text for a socket's error, with its number; where the system
+// has none (Wine has none for Winsock's), what the usual ones mean here.
+CString SocketErrorText(int nError);
+
 // Where a name is looked up: tests stand in for a name that does not
 // resolve, without asking a name server.
 struct addrinfo;

@@ -736,7 +736,7 @@ void NetDevice(int nScans, int nSeconds)
                         Sleep(1);
                 }
             });
-            Settle(s.sink, stream.size(), 1000, GetTickCount() + nSeconds * 4000);
+            Settle(s.sink, stream.size(), 1000, GetTickCount() + (DWORD)stream.size());   // 1,000 characters/s at least
             sender.join();
             double ms = Now() - start;
             printf("  a stream of %u bytes at 115200 baud's pace, ScanAtOnce on:\n"

@@ -3,6 +3,7 @@
 // the tray menu. A command that cannot go sounds the error and says so.
 #include "WedgeDlg.h"
 #include "../fw/MessageBox.h"
+#include "../net/NetLines.h"
 #include "../tray/TrayIcon.h"
 
 static const char kNotSent[] = "Port Status: Not Sent";
@@ -76,7 +77,9 @@ void CWedgeDlg::ShowSendFailure(DWORD dwError)
 {
     g_pfnMessageBeep(MB_ICONHAND);
     CString strTip("Not sent: ");
-    strTip += dwError == ERROR_TIMEOUT ? CString("the line held it (handshake?)") : SystemErrorText(dwError);
+    strTip += dwError == ERROR_TIMEOUT ? CString("the line held it (handshake?)")
+              : m_port.IsNetLine()     ? SocketErrorText((int)dwError)
+                                       : SystemErrorText(dwError);
     m_labelStatus.SetTextOverPicture(kNotSent);
     m_strStatus = kNotSent;
     m_pTrayIcon->SetIcon(1, strTip);

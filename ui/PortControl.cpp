@@ -245,7 +245,10 @@ void CWedgeDlg::LosePort()
     m_reader.Stop();
     m_port.Close();
     ShowPortState(PORT_LOST);
-    ReportPortEvent(EVENT_PORT_LOST, m_settings.m_strPort);
+    ReportPortEvent(EVENT_PORT_LOST, m_settings.m_strPort,
+                    m_port.IsNetLine() ? "A network port is connected to again after 1 s, 2 s, 4 s and so on, up to "
+                                         "every 30 s."
+                                       : "");
 }
 
 // Once a second while lost: the same line with the same settings, silently.
