@@ -150,11 +150,16 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
         // An item chosen and shown already is not chosen again: each choice
         // sets and repaints the field, which after every scan holds up the
         // keys' way to the window in front.
-        CString shown;
-        GetText(hWndCtrl, shown);
-        if (nItem == CB_ERR)
+        if (nItem == CB_ERR) {
             AfxSetWindowText(hWndCtrl, value);
-        else if (::SendMessageA(hWndCtrl, CB_GETCURSEL, 0, 0) != nItem || shown != value)
+            return;
+        }
+        CString shown, item;
+        GetText(hWndCtrl, shown);
+        LRESULT nLength = ::SendMessageA(hWndCtrl, CB_GETLBTEXTLEN, (WPARAM)nItem, 0);
+        ::SendMessageA(hWndCtrl, CB_GETLBTEXT, (WPARAM)nItem, (LPARAM)item.GetBuffer((int)nLength + 1));
+        item.ReleaseBuffer();
+        if (::SendMessageA(hWndCtrl, CB_GETCURSEL, 0, 0) != nItem || shown != item)
             ::SendMessageA(hWndCtrl, CB_SETCURSEL, (WPARAM)nItem, 0);
     }
 }

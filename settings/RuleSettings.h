@@ -12,7 +12,6 @@ struct RuleSettings {
     CString m_strSkipRepeats;   // "1": a value equal to the last one typed is not typed again
     CString m_strKeyDelay;      // milliseconds between characters, 0 to 100
     CString m_strAtOnce;        // "1": each scan is typed as soon as it has arrived, not at the next poll
-    CString m_strQuietMs;       // the quiet that ends a scan, 5 to 200 ms; empty: 20
     CString m_strOutput;        // what each matched line types: $0 to $9, key names, fields; empty: the first group
     CString m_strReplace;       // a regular expression replaced throughout each value
     CString m_strReplaceWith;   // what each of its matches becomes: its $0 to $9, key names, fields
@@ -25,7 +24,6 @@ struct RuleSettings {
     CString m_strRaiseDTR;        // "1": DTR on while the port is open
     CString m_strRaiseRTS;        // "1": RTS on while the port is open
     CString m_strHandshake;       // "RTS/CTS" or "XON/XOFF"; empty: none
-    CString m_strAllowedSenders;  // who may send to a listening network port: addresses and networks, spaces between
     CString m_strTarget;        // the window scans go to: a program (EXCEL.EXE) or a title, * for any text
     CString m_strActivate;      // "1": the target is brought to front; else scans wait for it to be there
     CString m_strLogFile;       // a CSV file every value is appended to; {DATE} makes one a day
@@ -34,4 +32,6 @@ struct RuleSettings {
     CString m_strWebPort;       // the loopback port pages connect to for every value, 1024 to 65535
     CString m_strWebOrigins;    // the web origins whose pages may connect: scheme://host[:port], spaces between
     CString m_strTypeBy;        // "Paste": each value is pasted through the clipboard; "Keys" or empty: typed as keys
+    CString m_strQuietMs;       // the quiet that ends a scan, 5 to 200 ms; empty: 20
+    CString m_strAllowedSenders;  // who may send to a listening network port: addresses and networks, spaces between
 };
