@@ -182,17 +182,23 @@ public:
 protected:
     // Reads on after the first bytes until they pause for dwPauseMs, the
     // wait is over or the buffer full, as a COM port's read does: the scan
-    // may then end at once. readOnce(pBuffer, nCount, dwWaitMs) reads once.
+    // may then end at once. What came meanwhile is taken every dwPauseMs, not
+    // packet by packet: a stream costs a read a pause, not one a packet.
+    // readOnce(pBuffer, nCount, dwWaitMs) reads once.
     template <class F>
     static DWORD ReadUntilPause(char* pBuffer, DWORD nCount, DWORD dwWaitMs, DWORD dwPauseMs, F readOnce)
     {
         double end = LineClockMs() + dwWaitMs;
         DWORD nRead = readOnce(pBuffer, nCount, dwWaitMs);
-        while (nRead != 0 && nRead < nCount && dwPauseMs < dwWaitMs) {
+        // A read of a scan under way (no pause shorter than its wait) takes
+        // all that came in its whole wait.
+        DWORD dwStepMs = dwPauseMs < dwWaitMs ? dwPauseMs : dwWaitMs;
+        while (nRead != 0 && nRead < nCount) {
             double left = end - LineClockMs();
             if (left <= 0)
                 break;
-            DWORD nMore = readOnce(pBuffer + nRead, nCount - nRead, std::min(dwPauseMs, (DWORD)left));
+            ::Sleep(std::min(dwStepMs, (DWORD)left));
+            DWORD nMore = readOnce(pBuffer + nRead, nCount - nRead, 0);
             if (nMore == 0)
                 break;
             nRead += nMore;
