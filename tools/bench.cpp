@@ -8,8 +8,10 @@
 // streaming at once into one window; scan to a web page's message beside
 // scan to the last key, with 16 pages connected; with the Received Data
 // window closed and open, the latency of a scan, and a 4,096-character scan
-// typed as keys and pasted. A part that goes wrong prints what it got; the
-// others still run. Run by tools/bench.sh.
+// typed as keys and pasted; beside the platform's floor (a bare reader that
+// types each scan at its CR), the latency with the scan quiet at 20 and 5 ms;
+// a device on TCP, its latency and a stream. A part that goes wrong prints
+// what it got; the others still run. Run by tools/bench.sh.
 // Winsock 2 before windows.h: the pages are Boost.Beast's WebSockets.
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -834,7 +836,8 @@ void ReceivedDataAndPaste(int nScans)
 } // namespace
 
 // Arguments: scans for latency and split scans (60), seconds of idle
-// measurement in each mode (30), and "latency" to measure only latency, or
+// measurement in each mode (30), and "latency" to measure only latency (and
+// the floor), "net" for only the floor and a device on TCP, or
 // "target" to measure only the target window and the log, "web" for only
 // the web feed in each mode, or "received" to measure only the Received Data
 // window and pasting.
@@ -849,7 +852,7 @@ int main(int argc, char** argv)
     bool bNetOnly = argc > 3 && strcmp(argv[3], "net") == 0;
     setvbuf(stdout, NULL, _IONBF, 0);
     printf("bounds the design sets: a poll every 300 ms (up to 300 ms of waiting), or with\n"
-           "  ScanAtOnce none; a scan ends after 20 ms of quiet line\n");
+           "  ScanAtOnce none; a scan ends after ScanQuietMs (20 ms unless set) of quiet line\n");
     if (!bTargetOnly && !bWebOnly && !bReceivedOnly)
         AgainstFloor(nScans);
     if (bNetOnly || (!bTargetOnly && !bWebOnly && !bReceivedOnly && !bLatencyOnly))
