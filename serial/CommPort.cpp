@@ -291,6 +291,7 @@ bool ParseScanQuiet(const CString& strText, DWORD& dwQuietMs)
 
 void CBufferedCommPort::SetScanQuiet(DWORD dwQuietMs)
 {
+    m_dwQuietMs = dwQuietMs;
     m_dwQuietReadMs = dwQuietMs < 10 ? dwQuietMs : 10;
     m_nQuietToEnd = (int)((dwQuietMs + m_dwQuietReadMs - 1) / m_dwQuietReadMs);
 }

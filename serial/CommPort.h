@@ -128,6 +128,7 @@ public:
     // The quiet that ends a scan, 5 to 200 ms: reads of up to 10 ms find the
     // line quiet that long. 20 unless set.
     void SetScanQuiet(DWORD dwQuietMs);
+    DWORD ScanQuiet() const { return m_dwQuietMs; }
     // Opens the port for reading, and for writing where the line control
     // says the program writes.
     BOOL OpenPort(LPCSTR pszPort, DWORD dwBaudRate, BYTE byByteSize, BYTE byParity, BYTE byStopBits);
@@ -189,6 +190,7 @@ private:
     int m_nWaited = 0;   // the first bytes of the buffer, which waited for the piece before
     int m_nQuietReads = 0;   // the reads in a row that found the line quiet while gathering
     DWORD m_dwArriving = 0;   // when the bytes gathered began to arrive
+    DWORD m_dwQuietMs = 20;
     DWORD m_dwQuietReadMs = 10;   // how long a read of a scan under way waits
     int m_nQuietToEnd = 2;   // the quiet reads in a row that end a scan
     bool m_bCut = false;   // the last call handed back a piece of what was still arriving

@@ -1,4 +1,5 @@
 #include "LineReader.h"
+#include <mmsystem.h>
 
 // How long a read waits for a first byte. No read is ever cancelled: Windows
 // throws away the bytes a cancelled read holds. So a stop, or a command for
@@ -31,6 +32,10 @@ void CLineReader::Start(CBufferedCommPort& port, HWND hWnd, UINT nMsg)
     // reads instead.
     if (m_hStop != NULL && m_hWake != NULL && ::ResetEvent(m_hStop))
         m_hThread = ::CreateThread(NULL, 0, Run, this, 0, NULL);
+    // Windows times waits in steps of its timer, 15.6 ms unless a program
+    // asks for finer: a scan quiet shorter than that would wait a step.
+    if (m_hThread != NULL && port.ScanQuiet() < 16)
+        m_bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
 }
 
 std::deque<std::wstring> CLineReader::Stop()
@@ -41,6 +46,9 @@ std::deque<std::wstring> CLineReader::Stop()
         ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
+    if (m_bFineTimer)
+        ::timeEndPeriod(1);
+    m_bFineTimer = false;
     std::lock_guard<std::mutex> lock(m_mutex);
     // What the thread had not sent yet goes with the port's next read, by
     // the poll or by the next thread.

@@ -48,6 +48,7 @@ private:
     HANDLE m_hThread = NULL;
     HANDLE m_hStop = NULL;   // set while the thread is to end
     HANDLE m_hWake = NULL;   // set when there is something to send
+    bool m_bFineTimer = false;   // the system timer was asked for 1 ms steps
     std::mutex m_mutex;   // guards what follows, shared with the thread
     std::deque<std::wstring> m_scans;
     bool m_bLost = false;

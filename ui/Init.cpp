@@ -39,6 +39,7 @@ BOOL CWedgeDlg::OnInitDialog()
     UpdateData(TRUE);
     FillLists();
     LoadSettings();
+    ListNetworkPort();
     // Pages are served from the start; what keeps the feed off is told at Open Port.
     m_web.SetWindow(m_hWnd, WM_WEBREQUEST);
     TakeWebFeed();

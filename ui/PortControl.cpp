@@ -126,11 +126,10 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
         return;
     PortState state = PORT_OPEN;
     CString strOff;
-    bool bNet = IsNetworkPort(m_settings.m_strPort);
-    if (!(bNet ? OpenNetPort(bAtStart, strOff, state) : OpenComPort(bAtStart, strOff, state)))
+    if (!(IsNetworkPort(m_settings.m_strPort) ? OpenNetPort(bAtStart, strOff, state)
+                                              : OpenComPort(bAtStart, strOff, state)))
         return;
-    if (bNet && m_comboPort.FindStringExact(-1, m_settings.m_strPort) < 0)
-        m_comboPort.AddString(m_settings.m_strPort);   // typed once, chosen from the list next time
+    ListNetworkPort();
     if (state == PORT_OPEN)
         ReportPortEvent(EVENT_PORT_OPENED, m_settings.m_strPort);
 
@@ -283,6 +282,14 @@ void CWedgeDlg::ShowPortState(PortState state)
     m_strStatus = texts.pszStatus;
     m_pTrayIcon->SetIcon(texts.nIcon, TrayTip(texts.pszTip));
     m_web.SetStatus(texts.pszWeb);
+}
+
+// A network port typed once is chosen from the list next time, as it is
+// after a restart, from the stored port.
+void CWedgeDlg::ListNetworkPort()
+{
+    if (IsNetworkPort(m_settings.m_strPort) && m_comboPort.FindStringExact(-1, m_settings.m_strPort) < 0)
+        m_comboPort.AddString(m_settings.m_strPort);
 }
 
 // The port chosen from the list: its text is the edit field's only after this.

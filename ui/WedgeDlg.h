@@ -121,6 +121,7 @@ private:
     bool OpenNetPort(bool bAtStart, CString& strOff, PortState& state);
     void ClosePort();
     void EnableSettings(bool bEnable);
+    void ListNetworkPort();
     void OnPortChosen();
     void OnPortEdited();
     void ShowPortState(PortState state);
