@@ -384,6 +384,7 @@ private:
         m_bConnecting = false;
         m_dwRetryMs = 1000;
         m_nextTry = 0;
+        ::send(m_socket.Get(), m_greeting.data(), (int)m_greeting.size(), 0);
         return 0;
     }
 
@@ -503,6 +504,7 @@ private:
             u_long nNonBlocking = 1;
             ::ioctlsocket(s.Get(), FIONBIO, &nNonBlocking);
             KeepAlive(s.Get());
+            ::send(s.Get(), m_greeting.data(), (int)m_greeting.size(), 0);
             m_connections.push_back(std::move(s));
         }
     }

@@ -12,6 +12,13 @@ public:
     // port that would take senders from beyond this PC without
     // AllowedSenders.
     virtual bool Open(CString& strWhy) = 0;
+    // What each device is sent as its connection is made (the open
+    // command): at the open, once it is back, and as each connects to a
+    // listening port. Datagrams have no connection to greet.
+    void SetGreeting(const std::string& bytes) { m_greeting = bytes; }
+
+protected:
+    std::string m_greeting;
 };
 
 // The line an address names. tcp:// with a name, or with an address that is

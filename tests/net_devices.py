@@ -2,7 +2,7 @@
 """Network ports end to end: the program under Wine with LogOnly and a log
 file, reading devices played by Python on loopback: a device server it
 connects to, which drops the connection and comes back; devices that connect
-to its listening port, one of them from an address it does not allow; and a
+to its listening port, each greeted, one of them from an address it does not allow; and a
 GPS-like sender of datagrams that the request answers. Argument: the program."""
 import os, socket, sys, tempfile, unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
@@ -52,7 +52,7 @@ class NetworkPorts(unittest.TestCase):
 
     def test_devices_connect_to_a_listening_port_and_a_sender_not_allowed_types_nothing(self):
         port = free_port()
-        self.run_program("Listening", "tcp://127.0.0.1:%d" % port, AllowedSenders="127.0.0.1")
+        self.run_program("Listening", "tcp://127.0.0.1:%d" % port, AllowedSenders="127.0.0.1", OpenCommand="HI\\r")
         self.assertTrue(wait_until(lambda: socket.socket().connect_ex(("127.0.0.1", port)) == 0, 30))
         foreign = socket.create_connection(("127.0.0.1", port), source_address=("127.0.0.2", 0))
         try:
@@ -60,7 +60,8 @@ class NetworkPorts(unittest.TestCase):
         except ConnectionError:   # refused already
             pass
         for value in (b"SCANNER-1", b"SCANNER-2"):
-            with socket.create_connection(("127.0.0.1", port)) as device:
+            with socket.create_connection(("127.0.0.1", port), timeout=10) as device:
+                self.assertEqual(device.recv(16), b"HI\r")   # each device that connects is greeted
                 device.sendall(value + b"\r")
                 self.assertLogged(value.decode())
         foreign.close()

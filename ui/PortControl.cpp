@@ -145,7 +145,7 @@ void CWedgeDlg::OpenPortFromSettings(bool bAtStart)
     // window then hides as soon as the icon is there.
     m_bHideWithTrayIcon = !HideIntoTray() && bAtStart;
     StartReading();
-    if (state == PORT_OPEN)
+    if (state == PORT_OPEN && !m_port.IsNetLine())   // a network port greets each connection itself
         SendToDevice(m_asker.OpenCommand());
     m_asker.Start(m_hWnd, strOff);
     // Last, so that the port runs while the box waits for somebody.
@@ -201,6 +201,7 @@ bool CWedgeDlg::OpenNetPort(bool bAtStart, CString& strOff, PortState& state)
     }
     std::unique_ptr<CNetLine> pLine = MakeNetLine(address, senders, m_settings.m_strPort);
     strOff = m_asker.TakeSettings(m_ruleSettings);
+    pLine->SetGreeting(m_asker.OpenCommand());
     if (!pLine->Open(strWhy)) {
         ReportPortEvent(EVENT_PORT_REFUSED, m_settings.m_strPort, strWhy);
         // At log-on the network, or the device server, may not be up yet: it
@@ -257,7 +258,8 @@ void CWedgeDlg::FindLostPort()
         ShowPortState(PORT_OPEN);
         ReportPortEvent(EVENT_PORT_BACK, m_settings.m_strPort);
         StartReading();
-        SendToDevice(m_asker.OpenCommand());   // a device that comes back is greeted again
+        if (!m_port.IsNetLine())   // a network port greets each connection itself
+            SendToDevice(m_asker.OpenCommand());   // a device that comes back is greeted again
     }
 }
 
