@@ -10,14 +10,6 @@
 
 int (WINAPI* g_pfnGetAddrInfo)(const char*, const char*, const addrinfo*, addrinfo**) = ::getaddrinfo;
 
-namespace {
-
-const DWORD kConnectMs = 3000;      // how long Open Port waits for a device server to answer
-const DWORD kLongestRetryMs = 30000;
-const size_t kMostConnections = 8;
-
-} // namespace
-
 CString SocketErrorText(int nError)
 {
     static const struct { int nError; LPCSTR pszText; } kTexts[] = {
@@ -46,6 +38,10 @@ CString SocketErrorText(int nError)
 }
 
 namespace {
+
+const DWORD kConnectMs = 3000;      // how long Open Port waits for a device server to answer
+const DWORD kLongestRetryMs = 30000;
+const size_t kMostConnections = 8;
 
 // Dead connections are found without traffic: a device server switched off
 // leaves its connection open, and so would never be shown lost.
@@ -205,19 +201,19 @@ protected:
         }
         return nRead;
     }
-    // A sender may send only where it is allowed; the first refusal of each
-    // address goes to the event log, and every refusal is counted there at
-    // the close.
-    bool TakesSender(const sockaddr* pSender, LPCSTR pszWhy = NULL)
+    // A sender may send only where it is allowed, and where there is room
+    // for it; the first refusal of each address goes to the event log, and
+    // every refusal is counted there at the close.
+    bool TakesSender(const sockaddr* pSender, bool bRoom = true)
     {
-        if (pszWhy == NULL && SenderAllowed(pSender, m_senders))
+        bool bAllowed = SenderAllowed(pSender, m_senders);
+        if (bAllowed && bRoom)
             return true;
         m_nRefused++;
         std::string text = AddressText(pSender);
         if (m_refused.insert(text).second) {
-            std::string detail = text + (pszWhy != NULL ? pszWhy
-                                         : m_senders.empty() ? " is not on this PC."
-                                                             : " is not in AllowedSenders.");
+            std::string detail = text + (!bAllowed ? m_senders.empty() ? " is not on this PC." : " is not in AllowedSenders."
+                                                   : " found 8 devices connected already.");
             ReportPortEvent(EVENT_SENDER_REFUSED, m_strPort, CString(detail.c_str()));
         }
         return false;
@@ -498,8 +494,7 @@ private:
             CSocket s(::accept(m_listen.Get(), (sockaddr*)&from, &nSize));
             if (!s.IsValid())
                 return;
-            bool bRoom = m_connections.size() < kMostConnections;
-            if (!TakesSender((const sockaddr*)&from, bRoom ? NULL : " found 8 devices connected already."))
+            if (!TakesSender((const sockaddr*)&from, m_connections.size() < kMostConnections))
                 continue;
             u_long nNonBlocking = 1;
             ::ioctlsocket(s.Get(), FIONBIO, &nNonBlocking);
